@@ -1,7 +1,8 @@
-# Front door: `make test` and `make demo` work on a fresh Debian 12 machine.
+# Front door: `make demo` and `make test` work on a fresh Debian 12 machine.
 PRESETS_TEST ?= default asan tsan
+TEST_TARGETS := $(addprefix test-,$(PRESETS_TEST))
 
-.PHONY: all deps build test clean $(addprefix test-,$(PRESETS_TEST))
+.PHONY: all deps build demo test clean $(TEST_TARGETS)
 
 all: build
 
@@ -12,12 +13,17 @@ build: deps
 	cmake --preset default
 	cmake --build --preset default
 
-test: deps $(addprefix test-,$(PRESETS_TEST))
+# Starts the sample server on a free port, fetches a sample patient into demo-out/.
+demo: build
+	@scripts/install-deps.sh demo
+	scripts/demo.sh build/default
 
-test-%:
+test: $(TEST_TARGETS)
+
+$(TEST_TARGETS): test-%: deps
 	cmake --preset $*
 	cmake --build --preset $*
 	ctest --preset $*
 
 clean:
-	rm -rf build
+	rm -rf build demo-out

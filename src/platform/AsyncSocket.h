@@ -1,0 +1,92 @@
+#ifndef KORV_PLATFORM_ASYNC_SOCKET_H
+#define KORV_PLATFORM_ASYNC_SOCKET_H
+
+#include <cstdint>
+
+#include "platform/SocketErrors.h"
+
+class CMessageLoop;
+
+// Non-blocking TCP stream socket whose readiness is reported by the virtual notifications
+// below. They run on the thread whose CMessageLoop the socket registered with at Create,
+// one at a time, between that thread's posted messages; the socket must be used on that
+// thread only.
+//
+// Notifications:
+// - OnReceive(0) while unread data remains (raised again until it has been read).
+// - OnClose(0) once when the peer has ended the stream and every byte before the end has
+//   been read; OnClose(code) once when the connection was reset or failed. Data never
+//   arrives after OnClose.
+// - OnSend(0) once the socket is writable again after a Send reported WSAEWOULDBLOCK.
+// - OnConnect(code) exactly once per connection attempt that Connect started: 0 when
+//   connected, otherwise the error (a refused connection is WSAECONNREFUSED).
+// - OnAccept(0) while a listening socket has a connection waiting.
+// Failures set the calling thread's last error (GetLastError), in Windows Sockets numbers.
+class CAsyncSocket {
+public:
+    CAsyncSocket();
+    virtual ~CAsyncSocket();
+    CAsyncSocket(const CAsyncSocket&) = delete;
+    CAsyncSocket& operator=(const CAsyncSocket&) = delete;
+
+    // Creates the socket and registers it with CMessageLoop::Current(); false (and
+    // WSANOTINITIALISED) when the calling thread has no loop.
+    bool Create();
+    // host: a name, resolved on the calling thread, or a dotted IPv4 address. Always false:
+    // WSAEWOULDBLOCK when the attempt has started (its outcome follows as OnConnect),
+    // any other code when it could not start (no OnConnect follows), WSAHOST_NOT_FOUND
+    // for a name that does not resolve.
+    bool Connect(const char* host, unsigned port);
+    // Creates the socket if needed, binds it to address (a dotted IPv4 address, or null for
+    // any) and port (0 picks a free one) and listens.
+    bool Listen(const char* address, unsigned port);
+    // Takes a waiting connection into `into`, which must not be open; it registers with the
+    // same loop as this socket.
+    bool Accept(CAsyncSocket& into);
+
+    // Bytes moved, or SOCKET_ERROR with the last error set. Writing to a closed peer never
+    // raises a signal.
+    int Send(const void* buffer, int count, int flags = 0);
+    int Receive(void* buffer, int count, int flags = 0);
+    // Closes and unregisters; does nothing when not open. No notification follows.
+    void Close();
+
+    bool IsOpen() const;
+    unsigned LocalPort() const;
+    bool SetSendBufferSize(int bytes);
+    bool SetReceiveBufferSize(int bytes);
+
+    static int GetLastError();
+    static void SetLastError(int code);
+
+protected:
+    virtual void OnReceive(int nErrorCode);
+    virtual void OnSend(int nErrorCode);
+    virtual void OnConnect(int nErrorCode);
+    virtual void OnClose(int nErrorCode);
+    virtual void OnAccept(int nErrorCode);
+
+private:
+    friend class CMessageLoop;
+
+    enum class State { Idle, Connecting, Connected, Failed, Listening };
+
+    bool Register(CMessageLoop* loop);
+    // What the loop should wait for (kLoop* flags), kLoopImmediate for a notification that
+    // is due without waiting.
+    unsigned WantedReadiness() const;
+    // Runs at most one notification for the readiness the loop saw and returns the part of
+    // it not yet served. `this` may be destroyed when it returns.
+    unsigned DispatchReadiness(unsigned ready);
+    void DispatchConnect(unsigned ready);
+    unsigned DispatchConnected(unsigned ready);
+
+    intptr_t m_hSocket;
+    CMessageLoop* m_pLoop;
+    State m_state;
+    int m_nPendingConnectError;  // outcome of a connect that failed at once, still to report
+    bool m_bWantSend;            // a Send would have blocked: OnSend is due when writable
+    bool m_bEndSeen;             // the stream ended or broke: OnClose has been raised
+};
+
+#endif

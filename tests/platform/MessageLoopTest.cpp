@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "LoopPump.h"
+#include "RawPeer.h"
+#include "platform/AsyncSocket.h"
+#include "platform/MessageLoop.h"
+
+namespace {
+
+// Counts notifications without ever reading, so the data stays and keeps it readable.
+class CFloodedSocket : public CAsyncSocket {
+public:
+    int m_nReceives = 0;
+    int m_nConnects = 0;
+
+protected:
+    void OnReceive(int) override { ++m_nReceives; }
+    void OnConnect(int) override { ++m_nConnects; }
+};
+
+class MessageLoopTest : public ::testing::Test {
+protected:
+    void SetUp() override { m_loop.Attach(); }
+
+    // A socket of this loop with unread data that the test never takes.
+    void ConnectFlooded()
+    {
+        ASSERT_TRUE(m_socket.Create());
+        m_socket.Connect("127.0.0.1", m_listener.Port());
+        m_peer = m_listener.Accept();
+        ASSERT_TRUE(PumpUntil(m_loop, [&] { return m_socket.m_nConnects == 1; }));
+        ASSERT_TRUE(m_peer.Write(std::string(1000, 'x')));
+        ASSERT_TRUE(PumpUntil(m_loop, [&] { return m_socket.m_nReceives > 0; }));
+    }
+
+    CMessageLoop m_loop;
+    RawListener m_listener;
+    RawPeer m_peer;
+    CFloodedSocket m_socket;
+};
+
+TEST_F(MessageLoopTest, AttachMakesTheLoopCurrentOnThisThreadOnly)
+{
+    EXPECT_EQ(CMessageLoop::Current(), &m_loop);
+    CMessageLoop* seenElsewhere = &m_loop;
+    std::thread([&] { seenElsewhere = CMessageLoop::Current(); }).join();
+    EXPECT_EQ(seenElsewhere, nullptr);
+    m_loop.Detach();
+    EXPECT_EQ(CMessageLoop::Current(), nullptr);
+}
+
+TEST_F(MessageLoopTest, GetMessageTimesOutWhenNothingIsPosted)
+{
+    ThreadMessage msg{};
+    EXPECT_FALSE(m_loop.GetMessage(&msg, 20));
+    EXPECT_FALSE(m_loop.PeekMessage(&msg));
+}
+
+TEST_F(MessageLoopTest, MessagesComeOutInPostingOrder)
+{
+    for (uint32_t i = 0; i < 5; ++i)
+        ASSERT_TRUE(m_loop.Post(ThreadMessage{WM_USER + i, i * 10, -static_cast<intptr_t>(i)}));
+    ThreadMessage msg{};
+    ASSERT_TRUE(m_loop.PeekMessage(&msg));
+    EXPECT_EQ(msg.message, WM_USER);
+    for (uint32_t i = 1; i < 5; ++i) {
+        ASSERT_TRUE(m_loop.GetMessage(&msg, 1000));
+        EXPECT_EQ(msg.message, WM_USER + i);
+        EXPECT_EQ(msg.wParam, i * 10);
+        EXPECT_EQ(msg.lParam, -static_cast<intptr_t>(i));
+    }
+    EXPECT_FALSE(m_loop.PeekMessage(&msg));
+}
+
+TEST_F(MessageLoopTest, PostFromAnotherThreadWakesAnUnlimitedWait)
+{
+    std::thread poster([&] { m_loop.Post(ThreadMessage{WM_USER + 7, 1, 2}); });
+    ThreadMessage msg{};
+    ASSERT_TRUE(m_loop.GetMessage(&msg, CMessageLoop::kInfinite));
+    EXPECT_EQ(msg.message, WM_USER + 7u);
+    poster.join();
+}
+
+TEST_F(MessageLoopTest, ClosedQueueRefusesPostsButKeepsWhatItHolds)
+{
+    ASSERT_TRUE(m_loop.Post(ThreadMessage{WM_USER, 0, 0}));
+    m_loop.CloseQueue();
+    EXPECT_FALSE(m_loop.Post(ThreadMessage{WM_USER + 1, 0, 0}));
+    ThreadMessage msg{};
+    ASSERT_TRUE(m_loop.PeekMessage(&msg));
+    EXPECT_EQ(msg.message, WM_USER);
+    EXPECT_FALSE(m_loop.PeekMessage(&msg));
+}
+
+TEST_F(MessageLoopTest, UnreadSocketDataDoesNotStarvePostedMessages)
+{
+    ConnectFlooded();
+    ASSERT_TRUE(m_loop.Post(ThreadMessage{WM_USER, 0, 0}));
+    ThreadMessage msg{};
+    // The socket is readable all the time; the posted message must still come out.
+    ASSERT_TRUE(m_loop.GetMessage(&msg, 2000));
+    EXPECT_EQ(msg.message, WM_USER);
+}
+
+TEST_F(MessageLoopTest, PostedMessagesDoNotStarveSockets)
+{
+    ConnectFlooded();
+    const int before = m_socket.m_nReceives;
+    for (uint32_t i = 0; i < 200; ++i)
+        ASSERT_TRUE(m_loop.Post(ThreadMessage{WM_USER, i, 0}));
+    ThreadMessage msg{};
+    for (int i = 0; i < 100; ++i)
+        ASSERT_TRUE(m_loop.GetMessage(&msg, 1000));
+    // Half the queue taken: the readable socket must have been served along the way.
+    EXPECT_GE(m_socket.m_nReceives - before, 10);
+}
+
+}  // namespace

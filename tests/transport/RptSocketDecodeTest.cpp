@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Payloads.h"
+#include "ProbeSocket.h"
+#include "RecordingSink.h"
+#include "transport/MsgTypes.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+class RptSocketDecodeTest : public ::testing::Test {
+protected:
+    void SetUp() override { m_socket.SetSink(&m_sink); }
+
+    // Hands the decoder a heap block of exactly the payload's size, so that any read past
+    // its end is an out-of-bounds access the sanitizer build reports.
+    void Decode(uint16_t type, const Bytes& payload, size_t length)
+    {
+        std::unique_ptr<unsigned char[]> exact(new unsigned char[length]);
+        std::copy(payload.begin(), payload.begin() + static_cast<long>(length), exact.get());
+        m_socket.Decode(type, exact.get(), static_cast<int>(length));
+    }
+    void Decode(uint16_t type, const Bytes& payload) { Decode(type, payload, payload.size()); }
+
+    // One well-formed payload of every type with the sink call it must produce.
+    static std::vector<std::pair<uint16_t, Bytes>> ValidMessages()
+    {
+        return {
+            {MSG_QUERY, QueryPayload("HISID", "12345")},
+            {MSG_QUERY_REPLY, QueryReplyPayload("HISID", "12345", 300, 100, "<patient/>")},
+            {MSG_THUMB_REQUEST, PayloadBuilder().Str("t1.jpg").Get()},
+            {MSG_THUMB_DATA, ThumbDataPayload("t1.jpg", Bytes{0xde, 0xad, 0xbe, 0xef})},
+            {MSG_IMAGE_REQUEST, ImageRequestPayload("i1.dcm", 0, 255, 128)},
+            {MSG_IMAGE_DATA, ImageDataPayload("i1.dcm", -1, 2, -3, 70000, 65000, Bytes{1, 2, 3})},
+        };
+    }
+
+    CProbeSocket m_socket;
+    CRecordingSink m_sink;
+};
+
+TEST_F(RptSocketDecodeTest, EveryTypeReachesItsSlotWithItsFields)
+{
+    for (const auto& [type, payload] : ValidMessages())
+        Decode(type, payload);
+    const std::vector<std::string> expected{
+        "query|HISID|12345",
+        "reply|HISID|12345|300|100|<patient/>",
+        "thumbreq|t1.jpg",
+        "thumb|t1.jpg|4|deadbeef",
+        "imagereq|i1.dcm|0|255|128",
+        "image|i1.dcm|-1|2|-3|70000|65000|3|010203",
+    };
+    EXPECT_EQ(m_sink.m_calls, expected);
+}
+
+TEST_F(RptSocketDecodeTest, EmptyThumbnailAndEmptyTextChunkArePassedOn)
+{
+    Decode(MSG_THUMB_DATA, ThumbDataPayload("t", Bytes{}));
+    Decode(MSG_QUERY_REPLY, QueryReplyPayload("HISID", "1", 10, 10, ""));
+    Decode(MSG_IMAGE_DATA, ImageDataPayload("", 0, 0, 0, 0, 0, Bytes{}));
+    EXPECT_EQ(m_sink.m_calls,
+              (std::vector<std::string>{"thumb|t|0|", "reply|HISID|1|10|10|", "image||0|0|0|0|0|0|"}));
+}
+
+TEST_F(RptSocketDecodeTest, UnknownTypesAreIgnored)
+{
+    const Bytes payload = QueryPayload("HISID", "12345");
+    for (uint16_t type : {uint16_t{0}, uint16_t{7}, uint16_t{0xFFFF}})
+        Decode(type, payload);
+    EXPECT_TRUE(m_sink.m_calls.empty());
+}
+
+TEST_F(RptSocketDecodeTest, NothingIsDecodedWithoutASink)
+{
+    m_socket.SetSink(nullptr);
+    for (const auto& [type, payload] : ValidMessages())
+        Decode(type, payload);
+    EXPECT_TRUE(m_sink.m_calls.empty());
+}
+
+TEST_F(RptSocketDecodeTest, EveryCutShortMessageIsDroppedWithoutReadingPastItsEnd)
+{
+    // Each shorter prefix loses a NUL, a fixed field or part of the declared bytes.
+    for (const auto& [type, payload] : ValidMessages()) {
+        for (size_t length = 0; length < payload.size(); ++length) {
+            Decode(type, payload, length);
+            EXPECT_TRUE(m_sink.m_calls.empty()) << "type " << type << ", " << length << " bytes";
+            m_sink.m_calls.clear();
+        }
+    }
+}
+
+TEST_F(RptSocketDecodeTest, StringsWithoutTheirNulAreDropped)
+{
+    const Bytes noNul(64, 'a');
+    for (uint16_t type = MSG_QUERY; type <= MSG_IMAGE_DATA; ++type)
+        Decode(type, noNul);
+    // The key ends, the value does not.
+    Decode(MSG_QUERY, PayloadBuilder().Str("HISID").Raw(Bytes{'1', '2'}).Get());
+    EXPECT_TRUE(m_sink.m_calls.empty());
+}
+
+TEST_F(RptSocketDecodeTest, DeclaredByteCountBeyondThePayloadIsDropped)
+{
+    Decode(MSG_THUMB_DATA, PayloadBuilder().Str("t").U16(5).Raw(Bytes{1, 2, 3, 4}).Get());
+    Decode(MSG_THUMB_DATA, PayloadBuilder().Str("t").U16(0xFFFF).Get());
+    Decode(MSG_IMAGE_DATA,
+           PayloadBuilder().Str("i").I32(0).I32(0).I32(0).I32(10).I32(0).U16(11).Raw(Bytes(10, 9)).Get());
+    EXPECT_TRUE(m_sink.m_calls.empty());
+}
+
+TEST_F(RptSocketDecodeTest, BytesAfterTheLastFieldAreIgnored)
+{
+    Decode(MSG_THUMB_REQUEST, PayloadBuilder().Str("t").Raw(Bytes{7, 7}).Get());
+    Decode(MSG_THUMB_DATA, PayloadBuilder().Str("t").U16(1).Raw(Bytes{5, 6}).Get());
+    EXPECT_EQ(m_sink.m_calls, (std::vector<std::string>{"thumbreq|t", "thumb|t|1|05"}));
+}
+
+}  // namespace
