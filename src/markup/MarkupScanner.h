@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+
+#include "markup/MarkupToken.h"
+#include "markup/ScanCursor.h"
+
+// Reads one token from cursor.next into token and returns its type. A token that ends moves
+// cursor.next past it; a failed scan returns TOK_ERROR with the message in token.text. The
+// name of an end tag is left as the cursor's word, so the open start tags on the parser's
+// stack keep their names. Steps whole code page 936 characters and never reads past the
+// text's terminating NUL.
+std::int32_t ScanToken(ScanCursor& cursor, MarkupToken& token);

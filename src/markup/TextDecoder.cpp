@@ -1,0 +1,142 @@
+#include "markup/TextDecoder.h"
+
+#include <cstring>
+
+#include "platform/CodePage936.h"
+
+namespace {
+
+struct Entity {
+    const char* name;   // the bytes after '&', ';' included
+    std::int32_t length;
+    char character;
+};
+
+constexpr Entity kEntities[] = {
+    {"lt;", 3, '<'},
+    {"amp;", 4, '&'},
+    {"gt;", 3, '>'},
+    {"apos;", 5, '\''},
+    {"quot;", 5, '"'},
+};
+
+// At most this many bytes may lie between "&#" (or "&#x") and the ';'.
+constexpr std::int32_t kMaxReferenceDigits = 7;
+
+int DigitValue(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return 99;
+}
+
+// Reads a number the way strtol does (leading white space, a sign, "0x" in base 16, then
+// digits up to the first non-digit), but under fixed rules rather than the process's locale.
+// The caller has seen the ';', so the digits never run past it.
+long ReadNumber(const char* p, int base)
+{
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) {
+        ++p;
+    }
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = *p == '-';
+        ++p;
+    }
+    if (base == 16 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && DigitValue(p[2]) < 16) {
+        p += 2;
+    }
+    long value = 0;
+    for (int digit = DigitValue(*p); digit < base; digit = DigitValue(*++p)) {
+        value = value * base + digit;
+    }
+    return negative ? -value : value;
+}
+
+// "&#" at i: appends the character and returns the offset after the ';', or returns 0 when
+// the reference stays as written.
+std::int32_t DecodeCharacterReference(const char* text, std::int32_t i, std::string& out)
+{
+    std::int32_t digits = i + 2;
+    int base = 10;
+    if (text[digits] == 'x') {
+        base = 16;
+        ++digits;
+    }
+    // The ';' is looked for beyond the range too, but never beyond the text.
+    std::int32_t semicolon = digits;
+    for (;;) {
+        if (text[semicolon] == '\0' || semicolon - digits > kMaxReferenceDigits) {
+            return 0;
+        }
+        if (text[semicolon] == ';') {
+            break;
+        }
+        semicolon += static_cast<std::int32_t>(cp936::CharLength(text + semicolon));
+    }
+    const long value = ReadNumber(text + digits, base);
+    // The low 16 bits make one UTF-16 code unit; 0 has no character and stays as written.
+    const char16_t unit = static_cast<char16_t>(static_cast<unsigned long>(value) & 0xFFFF);
+    char bytes[cp936::kMaxCharBytes];
+    const int count = cp936::FromUtf16(unit, bytes);
+    if (count <= 0 || value == 0) {
+        return 0;
+    }
+    out.append(bytes, static_cast<size_t>(count));
+    return semicolon + 1;
+}
+
+// '&' at i, not followed by '#': appends the entity's character and returns the offset after
+// its ';', or returns 0. An entity counts only when it ends inside the range.
+std::int32_t DecodeEntityReference(const char* text, std::int32_t i, std::int32_t end, std::string& out)
+{
+    for (const Entity& entity : kEntities) {
+        if (i + entity.length < end && std::memcmp(text + i + 1, entity.name, static_cast<size_t>(entity.length)) == 0) {
+            out.push_back(entity.character);
+            return i + entity.length + 1;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+std::string DecodeText(const char* text, std::int32_t start, std::int32_t length)
+{
+    std::string out;
+    if (length <= 0) {
+        return out;
+    }
+    out.reserve(static_cast<size_t>(length));
+    const std::int32_t end = start + length;
+    for (std::int32_t i = start; i < end;) {
+        if (text[i] == '\0') {
+            break;
+        }
+        if (text[i] != '&') {
+            std::int32_t bytes = static_cast<std::int32_t>(cp936::CharLength(text + i));
+            if (bytes > end - i) {
+                bytes = end - i;
+            }
+            out.append(text + i, static_cast<size_t>(bytes));
+            i += bytes;
+            continue;
+        }
+        const std::int32_t after = text[i + 1] == '#' ? DecodeCharacterReference(text, i, out)
+                                                       : DecodeEntityReference(text, i, end, out);
+        if (after > 0) {
+            i = after;
+        } else {
+            out.push_back('&');
+            ++i;
+        }
+    }
+    return out;
+}

@@ -1,0 +1,130 @@
+#include "markup/WordReader.h"
+
+#include "platform/CodePage936.h"
+
+namespace {
+
+bool IsSpace(unsigned char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+bool EndsWord(unsigned char c)
+{
+    switch (c) {
+    case ' ': case '\t': case '\n': case '\r':
+    case '<': case '>': case '=': case '\\': case '/': case '?': case '!':
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::int32_t CharAt(const char* text, std::int32_t pos)
+{
+    return static_cast<std::int32_t>(cp936::CharLength(text + pos));
+}
+
+} // namespace
+
+std::int32_t SkipSpace(const char* text, std::int32_t pos)
+{
+    while (IsSpace(static_cast<unsigned char>(text[pos]))) {
+        ++pos;
+    }
+    return pos;
+}
+
+std::int32_t SkipToChar(const char* text, std::int32_t pos, char ch)
+{
+    while (text[pos] != '\0' && text[pos] != ch) {
+        pos += CharAt(text, pos);
+    }
+    return pos;
+}
+
+bool ScanWord(ScanCursor& cursor)
+{
+    const char* text = cursor.text;
+    cursor.quoted = false;
+    std::int32_t p = SkipSpace(text, cursor.next);
+    const char c = text[p];
+    if (c == '\0') {
+        cursor.wordStart = p;
+        cursor.wordEnd = p - 1;
+        cursor.next = p;
+        return false;
+    }
+    if (c == '"' || c == '\'') {
+        cursor.quoted = true;
+        cursor.wordStart = p + 1;
+        const std::int32_t close = SkipToChar(text, p + 1, c);
+        cursor.wordEnd = close - 1;
+        cursor.next = text[close] == '\0' ? close : close + 1;
+        return true;
+    }
+    cursor.wordStart = p;
+    if (EndsWord(static_cast<unsigned char>(c))) {
+        cursor.wordEnd = p;
+        cursor.next = p + 1;
+        return true;
+    }
+    while (text[p] != '\0' && !EndsWord(static_cast<unsigned char>(text[p]))) {
+        p += CharAt(text, p);
+    }
+    cursor.wordEnd = p - 1;
+    cursor.next = p;
+    return true;
+}
+
+bool NameMatches(const char* name, std::int32_t length, const char* wanted)
+{
+    // Name bytes are never NUL, so a shorter wanted name fails here at its terminator.
+    for (std::int32_t i = 0; i < length; ++i) {
+        if (wanted[i] != name[i]) {
+            return false;
+        }
+    }
+    std::int32_t boundary = 0;
+    while (boundary < length) {
+        boundary += CharAt(wanted, boundary);
+    }
+    if (boundary != length) {
+        return false;
+    }
+    const char after = wanted[length];
+    return after == '\0' || after == ' ' || after == '=' || after == '/' || after == '[';
+}
+
+bool FindAttribute(ScanCursor& cursor, const char* wanted)
+{
+    const bool anyName = wanted == nullptr || *wanted == '\0';
+    bool nameFound = false;
+    std::int32_t nameCount = 0;
+    if (!ScanWord(cursor)) {
+        return false;
+    }
+    for (std::int32_t count = 0;; ++count) {
+        if (!cursor.quoted) {
+            const char first = cursor.text[cursor.wordStart];
+            if (first == '>' || first == '/' || first == '?') {
+                return false;
+            }
+            // The tag name (count 0) is never an attribute; '=' only links name and value.
+            if (first != '=' && count > 0 && !nameFound) {
+                if (anyName) {
+                    return true;
+                }
+                if (NameMatches(cursor.Word(), cursor.WordLength(), wanted)) {
+                    nameFound = true;
+                    nameCount = count;
+                }
+            }
+        } else if (nameFound && count == nameCount + 2) {
+            return true;
+        }
+        if (!ScanWord(cursor)) {
+            return false;
+        }
+    }
+}

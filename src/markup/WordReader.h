@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+
+#include "markup/ScanCursor.h"
+
+// Reading the words of a tag (names, '=', quoted values) straight from the document text.
+// Every reader steps whole code page 936 characters and stops at the terminating NUL.
+
+// Offset of the first byte at or after pos that is not a space, tab, line feed or carriage
+// return.
+std::int32_t SkipSpace(const char* text, std::int32_t pos);
+
+// Offset of the first character at or after pos that is ch, or of the terminating NUL.
+std::int32_t SkipToChar(const char* text, std::int32_t pos, char ch);
+
+// Reads the next word from cursor.next: a quoted value (quotes excluded, quoted set), a run of
+// characters up to a delimiter, or a delimiter on its own. False, with an empty word, at the
+// end of the text.
+bool ScanWord(ScanCursor& cursor);
+
+// Does a name of `length` bytes read from the text match the wanted name? The wanted name must
+// start with those bytes and then end or go on with a space, '=', '/' or '[' that is a
+// character of its own (not the trail byte of a character the name would split).
+bool NameMatches(const char* name, std::int32_t length, const char* wanted);
+
+// Reads words from a cursor placed after a tag's '<', looking for an attribute. With a wanted
+// name: true when its quoted value is found, left as the cursor's word. Without one (null or
+// empty): true at the next attribute name, left as the cursor's word. False at the end of the
+// tag or of the text.
+bool FindAttribute(ScanCursor& cursor, const char* wanted);

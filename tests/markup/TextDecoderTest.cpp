@@ -1,0 +1,112 @@
+// Entity and character references in attribute values.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "markup/TextDecoder.h"
+
+namespace {
+
+// Decodes the whole string, as for a value that fills the range.
+std::string Decode(const std::string& text)
+{
+    return DecodeText(text.c_str(), 0, static_cast<std::int32_t>(text.size()));
+}
+
+TEST(TextDecoderTest, FiveEntities)
+{
+    EXPECT_EQ(Decode("a&lt;b&amp;c"), "a<b&c");
+    EXPECT_EQ(Decode("&lt;&gt;&amp;&apos;&quot;"), "<>&'\"");
+    EXPECT_EQ(Decode("&amp;lt;"), "&lt;") << "decoded once, left to right";
+}
+
+TEST(TextDecoderTest, UnknownOrIncompleteEntitiesStay)
+{
+    EXPECT_EQ(Decode("&bogus;"), "&bogus;");
+    EXPECT_EQ(Decode("a & b"), "a & b");
+    EXPECT_EQ(Decode("&"), "&");
+    EXPECT_EQ(Decode("&lt"), "&lt");
+    EXPECT_EQ(Decode("&LT;"), "&LT;");
+}
+
+TEST(TextDecoderTest, EntityMustEndInsideTheRange)
+{
+    const std::string text = "x&lt;y";
+    EXPECT_EQ(DecodeText(text.c_str(), 0, 4), "x&lt") << "the ';' lies outside the range";
+    EXPECT_EQ(DecodeText(text.c_str(), 0, 5), "x<");
+    EXPECT_EQ(DecodeText(text.c_str(), 2, 3), "lt;");
+}
+
+TEST(TextDecoderTest, DecimalAndHexadecimalReferences)
+{
+    EXPECT_EQ(Decode("&#65;&#x42;"), "AB");
+    EXPECT_EQ(Decode("&#x6a;&#x6A;"), "jj");
+    EXPECT_EQ(Decode("&#20013;"), "\xD6\xD0");
+    EXPECT_EQ(Decode("&#x4E2D;&#x4e2d;"), "\xD6\xD0\xD6\xD0");
+    EXPECT_EQ(Decode("&#0000065;"), "A") << "seven digits are in reach";
+}
+
+TEST(TextDecoderTest, ReferenceDigitsReadLikeStrtol)
+{
+    EXPECT_EQ(Decode("&# 65;"), "A") << "leading white space";
+    EXPECT_EQ(Decode("&#+65;"), "A");
+    EXPECT_EQ(Decode("&#65x;"), "A") << "stops at the first non-digit";
+    EXPECT_EQ(Decode("&#x0x41;"), "A") << "base 16 takes a 0x prefix";
+    EXPECT_EQ(Decode("&#X41;"), "&#X41;") << "only a lower-case x means hexadecimal";
+    EXPECT_EQ(Decode("&#;"), "&#;");
+    EXPECT_EQ(Decode("&#x;"), "&#x;");
+    EXPECT_EQ(Decode("&#abc;"), "&#abc;");
+}
+
+TEST(TextDecoderTest, LowSixteenBitsAreConverted)
+{
+    EXPECT_EQ(Decode("&#65601;"), "A") << "0x10041";
+    EXPECT_EQ(Decode("&#-65471;"), "A") << "-65471 is 0x...0041 in its low bits";
+}
+
+TEST(TextDecoderTest, ZeroAndUnconvertibleStay)
+{
+    EXPECT_EQ(Decode("&#0;"), "&#0;");
+    EXPECT_EQ(Decode("&#x0;"), "&#x0;");
+    EXPECT_EQ(Decode("&#65536;"), "&#65536;") << "low bits 0 never write a NUL";
+    EXPECT_EQ(Decode("&#xD800;"), "&#xD800;") << "a lone surrogate";
+    EXPECT_EQ(Decode("&#xAC00;"), "&#xAC00;") << "not in the code page";
+}
+
+TEST(TextDecoderTest, SemicolonOutOfReach)
+{
+    EXPECT_EQ(Decode("&#00000065;"), "&#00000065;") << "eight bytes before the ';'";
+    EXPECT_EQ(Decode("&#x0000041;"), "A");
+    EXPECT_EQ(Decode("&#x00000041;"), "&#x00000041;");
+    EXPECT_EQ(Decode("&#65"), "&#65");
+    EXPECT_EQ(Decode("&#"), "&#");
+    EXPECT_EQ(Decode("&#x"), "&#x");
+}
+
+TEST(TextDecoderTest, SemicolonIsSoughtBeyondTheRange)
+{
+    // The value's digits lie in the range; the reference's ';' may follow it.
+    const std::string text = "&#65\";";
+    EXPECT_EQ(DecodeText(text.c_str(), 0, 4), "A");
+}
+
+TEST(TextDecoderTest, ReferenceToCharacterWithBracketTrailByte)
+{
+    EXPECT_EQ(Decode("&#30453;&#x76F6;&#x76f7;"), "\xB1\x5B\xB1\x5C\xB1\x5D");
+}
+
+TEST(TextDecoderTest, MultibyteCharactersCopiedWhole)
+{
+    EXPECT_EQ(Decode("\xD6\xD0&amp;\xB1\x5C"), "\xD6\xD0&\xB1\x5C");
+    // A lead byte at the end of the range is copied alone, never with a byte past it.
+    const std::string text = "a\xD6\xD0";
+    EXPECT_EQ(DecodeText(text.c_str(), 0, 2), "a\xD6");
+}
+
+TEST(TextDecoderTest, EmptyRange)
+{
+    EXPECT_EQ(DecodeText("abc", 1, 0), "");
+    EXPECT_EQ(DecodeText("", 0, 0), "");
+}
+
+} // namespace
