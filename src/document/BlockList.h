@@ -1,0 +1,159 @@
+#pragma once
+
+#include <cstdint>
+#include <new>
+#include <type_traits>
+#include <utility>
+
+#include "document/EntryIdentity.h"
+
+// An ordered list that grows at the tail only. Entries are carved from blocks of
+// kBlockEntries and never move while they exist, so an entry keeps one identity for its
+// whole life; the host's handles are those identities.
+template <typename T>
+class CBlockList {
+public:
+    static constexpr int kBlockEntries = 10;
+
+    class CEntry {
+    public:
+        const T& Value() const { return m_value; }
+        const CEntry* Next() const { return m_pNext; }
+        const CEntry* Prev() const { return m_pPrev; }
+        std::uintptr_t Id() const { return m_nId; }
+
+    private:
+        friend class CBlockList;
+        CEntry(CEntry* pPrev, T&& value) : m_pPrev(pPrev), m_value(std::move(value)) {}
+
+        CEntry* m_pNext = nullptr;
+        CEntry* m_pPrev;
+        std::uintptr_t m_nId = NextEntryIdentity();
+        T m_value;
+    };
+
+    CBlockList() = default;
+    ~CBlockList() { RemoveAll(); }
+    CBlockList(const CBlockList&) = delete;
+    CBlockList& operator=(const CBlockList&) = delete;
+
+    const CEntry* Head() const { return m_pHead; }
+    const CEntry* Tail() const { return m_pTail; }
+    std::int32_t Count() const { return m_nCount; }
+    int BlockCount() const { return m_nBlocks; }
+
+    // The entry at a 0-based position from the head, or null when out of range.
+    const CEntry* At(std::int32_t index) const
+    {
+        if (index < 0 || index >= m_nCount) {
+            return nullptr;
+        }
+        const CEntry* pEntry = m_pHead;
+        for (; index > 0; --index) {
+            pEntry = pEntry->m_pNext;
+        }
+        return pEntry;
+    }
+
+    const CEntry& AddTail(T value)
+    {
+        CEntry* pEntry = new (TakeFreeSlot()) CEntry(m_pTail, std::move(value));
+        if (m_pTail != nullptr) {
+            m_pTail->m_pNext = pEntry;
+        } else {
+            m_pHead = pEntry;
+        }
+        m_pTail = pEntry;
+        ++m_nCount;
+        return *pEntry;
+    }
+
+    // Takes the head entry off and hands back its element; an empty list gives T{}.
+    T RemoveHead()
+    {
+        if (m_pHead == nullptr) {
+            return T{};
+        }
+        CEntry* pEntry = m_pHead;
+        T value = std::move(pEntry->m_value);
+        m_pHead = pEntry->m_pNext;
+        if (m_pHead != nullptr) {
+            m_pHead->m_pPrev = nullptr;
+        } else {
+            m_pTail = nullptr;
+        }
+        --m_nCount;
+        ReturnSlot(pEntry);
+        if (m_nCount == 0) {
+            ReleaseBlocks();
+        }
+        return value;
+    }
+
+    void RemoveAll()
+    {
+        for (CEntry* pEntry = m_pHead; pEntry != nullptr;) {
+            CEntry* pNext = pEntry->m_pNext;
+            pEntry->~CEntry();
+            pEntry = pNext;
+        }
+        m_pHead = nullptr;
+        m_pTail = nullptr;
+        m_nCount = 0;
+        ReleaseBlocks();
+    }
+
+private:
+    static_assert(std::is_nothrow_move_constructible_v<T>, "entries are filled by moving");
+
+    struct SFreeSlot {
+        SFreeSlot* pNext;
+    };
+    struct SBlock {
+        SBlock* pNext;
+        alignas(CEntry) unsigned char slots[kBlockEntries][sizeof(CEntry)];
+    };
+    static_assert(sizeof(CEntry) >= sizeof(SFreeSlot) && alignof(CEntry) >= alignof(SFreeSlot));
+
+    void* TakeFreeSlot()
+    {
+        if (m_pFree == nullptr) {
+            auto* pBlock = new SBlock;
+            pBlock->pNext = m_pBlocks;
+            m_pBlocks = pBlock;
+            ++m_nBlocks;
+            // Chain backwards so the block's first slot is handed out first.
+            for (int i = kBlockEntries - 1; i >= 0; --i) {
+                m_pFree = new (pBlock->slots[i]) SFreeSlot{m_pFree};
+            }
+        }
+        SFreeSlot* pSlot = m_pFree;
+        m_pFree = pSlot->pNext;
+        return pSlot;
+    }
+
+    void ReturnSlot(CEntry* pEntry)
+    {
+        void* pMemory = pEntry;
+        pEntry->~CEntry();
+        m_pFree = new (pMemory) SFreeSlot{m_pFree};
+    }
+
+    void ReleaseBlocks()
+    {
+        while (m_pBlocks != nullptr) {
+            SBlock* pNext = m_pBlocks->pNext;
+            delete m_pBlocks;
+            m_pBlocks = pNext;
+        }
+        m_pFree = nullptr;
+        m_nBlocks = 0;
+    }
+
+    CEntry* m_pHead = nullptr;
+    CEntry* m_pTail = nullptr;
+    std::int32_t m_nCount = 0;
+    SFreeSlot* m_pFree = nullptr;
+    SBlock* m_pBlocks = nullptr;
+    int m_nBlocks = 0;
+};

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "document/InfoNode.h"
+
+// Lookups by handle and by position for one built tree, so that walking a large document
+// through the getters costs the same per entry whatever its size. Built once after a load;
+// every answer equals that of the depth-first search from the root (handles are unique
+// within a tree, and where they were not the first entry in depth-first order would win).
+// The tree must not change while the index refers to it.
+class CDocIndex {
+public:
+    void Build(const CInfoNode* pRoot);
+    void Clear();
+
+    // The node held by the child entry with this handle anywhere below the root, or null.
+    const CInfoNode* FindNode(std::uintptr_t handle) const;
+    // The same, but only among the root's own children.
+    const CInfoNode* FindRootChild(std::uintptr_t handle) const;
+    // The field of the field entry with this handle anywhere in the tree, the root's too.
+    const CInfoField* FindField(std::uintptr_t handle) const;
+
+    // Handles by 0-based position; 0 when the position or the node does not exist.
+    std::uintptr_t RootChildAt(std::int32_t index) const;
+    std::uintptr_t ChildAt(std::uintptr_t handle, std::int32_t index) const;
+    std::uintptr_t FieldAt(std::uintptr_t handle, std::int32_t index) const;
+
+private:
+    struct SNodeRecord {
+        const CInfoNode* pNode = nullptr;
+        bool bRootChild = false;
+        std::vector<std::uintptr_t> children;
+        std::vector<std::uintptr_t> fields;
+    };
+
+    static void ListPositions(const CInfoNode* pNode, SNodeRecord& record);
+    static std::uintptr_t At(const std::vector<std::uintptr_t>& handles, std::int32_t index);
+
+    std::unordered_map<std::uintptr_t, SNodeRecord> m_mapNode;
+    std::unordered_map<std::uintptr_t, const CInfoField*> m_mapField;
+    std::vector<std::uintptr_t> m_rootChildren;
+};

@@ -1,0 +1,193 @@
+#include "document/PatientDoc.h"
+
+#include "document/NodeBuilder.h"
+#include "document/TreeWalk.h"
+#include "markup/XmlDoc.h"
+
+namespace {
+
+// The patient-name field, "full name" in code page 936.
+constexpr const char* kPatientNameField = "\xD0\xD5\xC3\xFB";
+
+const std::string* FindNamedValue(const CInfoNode& node, const char* pszFieldName)
+{
+    for (auto* pEntry = node.Fields().Head(); pEntry != nullptr; pEntry = pEntry->Next()) {
+        if (pEntry->Value().m_strFieldName == pszFieldName) {
+            return &pEntry->Value().m_strFieldValue;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+CPatientDoc::~CPatientDoc()
+{
+    Free();
+}
+
+void CPatientDoc::Free()
+{
+    m_index.Clear();
+    m_pRoot.reset();
+}
+
+void CPatientDoc::SetRoot(std::unique_ptr<CInfoNode> pRoot)
+{
+    Free();
+    m_pRoot = std::move(pRoot);
+    m_index.Build(m_pRoot.get());
+}
+
+bool CPatientDoc::Load(const char* pszText)
+{
+    if (pszText == nullptr || *pszText == '\0') {
+        return false;
+    }
+    CXmlDoc nav;
+    // The parser's verdict is not needed: rejected text holds no elements, so the search
+    // for "ROOT" below fails.
+    nav.LoadText(pszText);
+
+    Free();
+    m_pRoot = std::make_unique<CInfoNode>();
+    bool bBuilt = nav.FindElement("ROOT") && nav.FindChild() &&
+                  CNodeBuilder::BuildNode(&nav, m_pRoot.get());
+    m_index.Build(m_pRoot.get());
+    return bBuilt;
+}
+
+std::string CPatientDoc::GetPatientName() const
+{
+    if (!m_pRoot) {
+        return {};
+    }
+    if (const std::string* pValue = FindNamedValue(*m_pRoot, kPatientNameField)) {
+        return *pValue;
+    }
+    // Otherwise the first study of each modality, in modality order; later studies of a
+    // modality are not searched.
+    for (auto* pEntry = m_pRoot->Children().Head(); pEntry != nullptr; pEntry = pEntry->Next()) {
+        const CInfoNode* pModality = pEntry->Value().get();
+        if (pModality == nullptr || pModality->Tag() != "Modality") {
+            continue;
+        }
+        auto* pFirst = pModality->Children().Head();
+        if (pFirst == nullptr) {
+            continue;
+        }
+        const CInfoNode* pStudy = pFirst->Value().get();
+        if (pStudy == nullptr || pStudy->Tag() != "Study") {
+            continue;
+        }
+        if (const std::string* pValue = FindNamedValue(*pStudy, kPatientNameField)) {
+            return *pValue;
+        }
+    }
+    return {};
+}
+
+std::int32_t CPatientDoc::GetModalityCount() const
+{
+    return m_pRoot ? m_pRoot->Children().Count() : 0;
+}
+
+ModID CPatientDoc::GetModID(std::int32_t index) const
+{
+    return m_pRoot ? m_index.RootChildAt(index) : 0;
+}
+
+std::string CPatientDoc::GetModName(ModID mod) const
+{
+    const CInfoNode* pNode = m_pRoot ? m_index.FindRootChild(mod) : nullptr;
+    return pNode ? pNode->Name() : std::string();
+}
+
+std::int32_t CPatientDoc::GetStudyCount(ModID mod) const
+{
+    const CInfoNode* pNode = m_pRoot ? m_index.FindNode(mod) : nullptr;
+    return pNode ? pNode->Children().Count() : 0;
+}
+
+StudyID CPatientDoc::GetStudyID(ModID mod, std::int32_t index) const
+{
+    return m_pRoot ? m_index.ChildAt(mod, index) : 0;
+}
+
+std::string CPatientDoc::GetStudyName(StudyID study) const
+{
+    const CInfoNode* pNode = m_pRoot ? m_index.FindNode(study) : nullptr;
+    return pNode ? pNode->Name() : std::string();
+}
+
+std::int32_t CPatientDoc::GetFieldCount(StudyID study) const
+{
+    const CInfoNode* pNode = m_pRoot ? m_index.FindNode(study) : nullptr;
+    return pNode ? pNode->Fields().Count() : 0;
+}
+
+FieldID CPatientDoc::GetFieldID(StudyID study, std::int32_t index) const
+{
+    return m_pRoot ? m_index.FieldAt(study, index) : 0;
+}
+
+const CInfoField* CPatientDoc::LookUpField(FieldID field) const
+{
+    return m_pRoot ? m_index.FindField(field) : nullptr;
+}
+
+std::string CPatientDoc::GetFieldName(FieldID field) const
+{
+    const CInfoField* pField = LookUpField(field);
+    return pField ? pField->m_strFieldName : std::string();
+}
+
+std::int32_t CPatientDoc::GetFieldType(FieldID field) const
+{
+    const CInfoField* pField = LookUpField(field);
+    return pField ? pField->m_nType : FIELD_TEXT;
+}
+
+std::string CPatientDoc::GetFieldData(FieldID field) const
+{
+    const CInfoField* pField = LookUpField(field);
+    return pField ? pField->m_strFieldValue : std::string();
+}
+
+const CInfoNode* CPatientDoc::FindNode(const CInfoNode* pNode, std::uintptr_t handle)
+{
+    const CInfoNode* pFound = nullptr;
+    WalkTree(pNode, [&](const CInfoNode*, const CInfoNode::ChildList::CEntry* pEntry,
+                        const CInfoNode* pVisited) {
+        // The starting node itself has no entry and is never a result.
+        if (pEntry == nullptr || pEntry->Id() != handle) {
+            return false;
+        }
+        pFound = pVisited;
+        return true;
+    });
+    return pFound;
+}
+
+const CInfoNode::ChildList::CEntry* CPatientDoc::GetChildEntry(const CInfoNode* pNode,
+                                                               std::int32_t index)
+{
+    return pNode ? pNode->Children().At(index) : nullptr;
+}
+
+bool CPatientDoc::FindField(const CInfoNode* pNode, std::uintptr_t handle, CInfoField& record)
+{
+    return WalkTree(pNode, [&](const CInfoNode*, const CInfoNode::ChildList::CEntry*,
+                               const CInfoNode* pVisited) {
+        if (pVisited == nullptr) {
+            return false;
+        }
+        for (auto* pEntry = pVisited->Fields().Head(); pEntry != nullptr; pEntry = pEntry->Next()) {
+            if (pEntry->Id() == handle) {
+                record = pEntry->Value();
+                return true;
+            }
+        }
+        return false;
+    });
+}
