@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+
+// An owned byte block that is reused across replies and only ever replaced by a larger one.
+class CGrowBuffer {
+public:
+    CGrowBuffer() = default;
+    ~CGrowBuffer() { delete[] m_pData; }
+    CGrowBuffer(const CGrowBuffer&) = delete;
+    CGrowBuffer& operator=(const CGrowBuffer&) = delete;
+
+    // Makes the block hold at least `size` bytes; false (block unchanged) when memory runs out.
+    bool Reserve(uint32_t size);
+
+    unsigned char* Data() { return m_pData; }
+    const unsigned char* Data() const { return m_pData; }
+    uint32_t Capacity() const { return m_nCapacity; }
+
+private:
+    unsigned char* m_pData = nullptr;
+    uint32_t m_nCapacity = 0;
+};

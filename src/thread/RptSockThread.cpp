@@ -1,0 +1,308 @@
+#include "thread/RptSockThread.h"
+
+#include "thread/ThreadMessages.h"
+#include "transport/MsgTypes.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <utility>
+
+namespace {
+
+// The parameters the library always sends with an image request.
+constexpr int32_t kImageParam1 = 0;
+constexpr int32_t kImageParam2 = 255;
+constexpr int32_t kImageParam3 = 128;
+
+const char* MessageText(uintptr_t wParam)
+{
+    return reinterpret_cast<const char*>(wParam);
+}
+
+bool IsRequestWithText(unsigned message)
+{
+    return message == WM_RPT_OPENPATIENT || message == WM_RPT_GETTHUMB ||
+           message == WM_RPT_GETIMAGE;
+}
+
+}  // namespace
+
+CRptSockThread::CRptSockThread(std::string host, uint32_t port)
+    : m_strHost(std::move(host)), m_nPort(port)
+{
+    ResetEvents();
+}
+
+CRptSockThread::~CRptSockThread()
+{
+    FreeText();
+}
+
+void CRptSockThread::ResetEvents()
+{
+    m_evStarted.Reset();
+    m_evConnect.Reset();
+    m_evExit.Reset();
+    m_evDisconnect.Reset();
+    m_evPatient.Reset();
+    m_evThumb.Reset();
+    m_evImage.Reset();
+}
+
+void CRptSockThread::StopThread()
+{
+    Post(WM_QUIT, 0, 0);
+    m_evExit.Wait(CEvent::kInfinite);
+    // Lets the thread finish leaving its loop before the caller deletes the object; the
+    // join makes sure of it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    Join();
+}
+
+bool CRptSockThread::InitInstance()
+{
+    Post(WM_RPT_STARTED, 0, 0);
+    return true;
+}
+
+int CRptSockThread::ExitInstance()
+{
+    // The socket belongs to this thread's loop: release it here, not on the host's thread.
+    m_socket.Close();
+    const int result = CMsgThread::ExitInstance();
+    // Last: once it is set, the host may delete this object.
+    m_evExit.Set();
+    return result;
+}
+
+void CRptSockThread::OnThreadMessage(const ThreadMessage& message)
+{
+    switch (message.message) {
+    case WM_RPT_CONNECT: OnRptConnect(message.wParam, message.lParam); break;
+    case WM_RPT_DISCONNECT: OnRptDisconnect(message.wParam, message.lParam); break;
+    case WM_RPT_STARTED: OnRptStarted(message.wParam, message.lParam); break;
+    case WM_RPT_OPENPATIENT: OnRptOpenPatient(message.wParam, message.lParam); break;
+    case WM_RPT_GETTHUMB: OnRptGetThumb(message.wParam, message.lParam); break;
+    case WM_RPT_GETIMAGE: OnRptGetImage(message.wParam, message.lParam); break;
+    default: break;
+    }
+}
+
+void CRptSockThread::OnDiscardMessage(const ThreadMessage& message)
+{
+    if (IsRequestWithText(message.message))
+        FreeMessageText(message.wParam);
+}
+
+// ---- connection ------------------------------------------------------------------------
+
+void CRptSockThread::OnRptStarted(uintptr_t, intptr_t)
+{
+    m_evStarted.Set();
+}
+
+void CRptSockThread::OnRptConnect(uintptr_t, intptr_t)
+{
+    m_socket.Close();
+    m_socket.SetSink(this);
+    if (!m_socket.Create()) {
+        m_bConnected = 0;
+        m_evConnect.Set();
+        return;
+    }
+    // The outcome arrives as OnSockConnect; a name that cannot be resolved never reports.
+    m_socket.Connect(m_strHost.c_str(), m_nPort);
+}
+
+void CRptSockThread::OnRptDisconnect(uintptr_t, intptr_t)
+{
+    m_socket.Close();
+    m_bConnected = 0;
+    m_evDisconnect.Set();
+}
+
+void CRptSockThread::OnSockConnect(CRptSocket* from, int32_t code)
+{
+    m_bConnected = (from == &m_socket && code == 0) ? 1 : 0;
+    m_evConnect.Set();
+}
+
+// A socket error or the server's close changes nothing: requests then go unanswered.
+void CRptSockThread::OnSockError(CRptSocket*, int32_t) {}
+void CRptSockThread::OnSockClose(CRptSocket*, int32_t) {}
+
+// ---- requests --------------------------------------------------------------------------
+
+void CRptSockThread::OnRptOpenPatient(uintptr_t wParam, intptr_t)
+{
+    // A null identifier is refused by the builder, so nothing is sent.
+    m_socket.SendQuery("HISID", MessageText(wParam));
+    FreeMessageText(wParam);
+}
+
+void CRptSockThread::OnRptGetThumb(uintptr_t wParam, intptr_t)
+{
+    const char* text = MessageText(wParam);
+    std::string name = text != nullptr ? text : "";
+    FreeMessageText(wParam);
+
+    // Answer from the held bytes only when they are complete and belong to this name;
+    // otherwise (an earlier send failed or its reply never came) ask the server again.
+    if (name == m_strThumbName && m_bThumbValid) {
+        m_evThumb.Set();
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_dataLock);
+        m_strThumbName = name;
+        m_bThumbValid = 0;
+    }
+    m_socket.SendThumbRequest(name.c_str());
+}
+
+void CRptSockThread::OnRptGetImage(uintptr_t wParam, intptr_t)
+{
+    const char* text = MessageText(wParam);
+    std::string name = text != nullptr ? text : "";
+    FreeMessageText(wParam);
+
+    if (name == m_strImageName && m_bImageValid) {
+        m_evImage.Set();
+        return;
+    }
+    if (name != m_strImageName) {
+        std::lock_guard<std::mutex> lock(m_dataLock);
+        m_strImageName = name;
+        m_bImageValid = 0;
+        m_mapChunks.Clear();
+    }
+    // A repeated request for an image still arriving keeps the chunks already received:
+    // the server sends the same bytes again.
+    m_socket.SendImageRequest(name.c_str(), kImageParam1, kImageParam2, kImageParam3);
+}
+
+// ---- replies ---------------------------------------------------------------------------
+
+void CRptSockThread::OnQueryReply(CRptSocket* from, const char*, const char*, int32_t total,
+                                  int32_t offset, const char* text)
+{
+    if (from != &m_socket || text == nullptr)
+        return;
+    const size_t chunkLength = std::strlen(text);
+    // A chunk that would land outside the announced text is dropped.
+    if (total < 0 || offset < 0 ||
+        static_cast<uint64_t>(offset) + chunkLength > static_cast<uint64_t>(total))
+        return;
+    // A reply of another size starts a new text instead of writing past the old buffer.
+    if (m_pText != nullptr && total != m_nTextTotal)
+        FreeText();
+    if (m_pText == nullptr) {
+        // calloc: zero-filled, so a stretch that never arrives ends the text there.
+        m_pText = static_cast<char*>(std::calloc(static_cast<size_t>(total) + 1, 1));
+        if (m_pText == nullptr)
+            return;
+        m_nTextTotal = total;
+    }
+    std::memcpy(m_pText + offset, text, chunkLength);
+
+    // The server sends the chunks in ascending order: the one that reaches the total ends
+    // the text.
+    if (static_cast<uint64_t>(offset) + chunkLength < static_cast<uint64_t>(total))
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_dataLock);
+        m_doc.Load(m_pText);
+    }
+    FreeText();
+    m_evPatient.Set();
+}
+
+void CRptSockThread::OnThumbData(CRptSocket* from, const char* name, uint16_t length,
+                                 const unsigned char* bytes)
+{
+    if (from != &m_socket || name == nullptr || m_strThumbName != name)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_dataLock);
+        // Fewer than two bytes means the server has no such thumbnail; the name is cleared
+        // so that the next request asks again.
+        if (length < 2 || bytes == nullptr || !m_pThumbData.Reserve(length)) {
+            m_strThumbName.clear();
+            m_bThumbValid = 0;
+        } else {
+            std::memcpy(m_pThumbData.Data(), bytes, length);
+            m_nThumbSize = length;
+            m_bThumbValid = 1;
+        }
+    }
+    m_evThumb.Set();
+}
+
+void CRptSockThread::OnImageData(CRptSocket* from, const char* name, int32_t, int32_t,
+                                 int32_t, int32_t total, int32_t offset, uint16_t length,
+                                 const unsigned char* bytes)
+{
+    if (from != &m_socket || name == nullptr || m_strImageName != name)
+        return;
+    std::unique_lock<std::mutex> lock(m_dataLock);
+    if (total < 2) {
+        // No such image: the name is cleared and the host's wait runs out.
+        m_strImageName.clear();
+        m_bImageValid = 0;
+        m_mapChunks.Clear();
+        return;
+    }
+    if (offset < 0 || static_cast<int64_t>(offset) + length > total ||
+        (length > 0 && bytes == nullptr))
+        return;
+    // A chunk of another total belongs to a different transfer: start over.
+    if (static_cast<uint32_t>(total) != m_nImageSize) {
+        m_mapChunks.Clear();
+        m_bImageValid = 0;
+    }
+    if (!m_pImageData.Reserve(static_cast<uint32_t>(total)))
+        return;
+    m_nImageSize = static_cast<uint32_t>(total);
+    if (length > 0)
+        std::memcpy(m_pImageData.Data() + offset, bytes, length);
+    m_mapChunks.Record(offset, length);
+    if (!m_mapChunks.Covers(total))
+        return;
+    m_bImageValid = 1;
+    lock.unlock();
+    m_evImage.Set();
+}
+
+void CRptSockThread::FreeText()
+{
+    std::free(m_pText);
+    m_pText = nullptr;
+    m_nTextTotal = 0;
+}
+
+// ---- copy-out (host thread) ------------------------------------------------------------
+
+bool CRptSockThread::CopyOut(const CGrowBuffer& data, uint32_t count, void* buffer,
+                             uint32_t* size)
+{
+    if (size == nullptr)
+        return false;
+    if (buffer != nullptr && *size < count)
+        return false;
+    *size = count;
+    if (buffer != nullptr && count > 0)
+        std::memcpy(buffer, data.Data(), count);
+    return true;
+}
+
+bool CRptSockThread::CopyThumbData(void* buffer, uint32_t* size)
+{
+    return CopyOut(m_pThumbData, m_nThumbSize, buffer, size);
+}
+
+bool CRptSockThread::CopyImageData(void* buffer, uint32_t* size)
+{
+    return CopyOut(m_pImageData, m_nImageSize, buffer, size);
+}

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "document/PatientDoc.h"
+#include "platform/Event.h"
+#include "platform/MsgThread.h"
+#include "thread/ChunkMap.h"
+#include "thread/GrowBuffer.h"
+#include "transport/IRptSockSink.h"
+#include "transport/RptSocket.h"
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+// The worker thread that owns the connection to the server. Exports post requests to it
+// and wait on its events; it answers by filling the document, thumbnail and image members
+// and then setting the matching event.
+class CRptSockThread : public CMsgThread, public IRptSockSink {
+public:
+
+    CRptSockThread(std::string host, uint32_t port);
+    ~CRptSockThread() override;
+    CRptSockThread(const CRptSockThread&) = delete;
+    CRptSockThread& operator=(const CRptSockThread&) = delete;
+
+    // Host thread: clears all seven events before a request.
+    void ResetEvents();
+    // Host thread: ends the message loop and waits until the thread has left it.
+    void StopThread();
+
+    // Host thread, after m_evThumb / m_evImage and with DataLock() held: the byte
+    // protocol over the held bytes.
+    bool CopyThumbData(void* buffer, uint32_t* size);
+    bool CopyImageData(void* buffer, uint32_t* size);
+
+    // Held by the socket thread while it replaces the document, thumbnail or image, and by
+    // the host while it reads them, so a late reply never overlaps a read.
+    std::mutex& DataLock() { return m_dataLock; }
+
+    CEvent m_evStarted{true};
+    CEvent m_evConnect{true};
+    CEvent m_evExit{true};
+    CEvent m_evDisconnect{true};
+    CEvent m_evPatient{true};
+    CEvent m_evThumb{true};
+    CEvent m_evImage{true};
+
+    std::atomic<int32_t> m_bConnected{0};
+    CPatientDoc m_doc;
+
+    int32_t m_bThumbValid = 0;
+    std::string m_strThumbName;
+    CGrowBuffer m_pThumbData;
+    uint32_t m_nThumbSize = 0;
+
+    int32_t m_bImageValid = 0;
+    std::string m_strImageName;
+    CGrowBuffer m_pImageData;
+    uint32_t m_nImageSize = 0;
+    CChunkMap m_mapChunks;
+
+protected:
+    bool InitInstance() override;
+    int ExitInstance() override;
+    void OnThreadMessage(const ThreadMessage& message) override;
+    void OnDiscardMessage(const ThreadMessage& message) override;
+
+    void OnRptConnect(uintptr_t wParam, intptr_t lParam);
+    void OnRptDisconnect(uintptr_t wParam, intptr_t lParam);
+    void OnRptStarted(uintptr_t wParam, intptr_t lParam);
+    void OnRptOpenPatient(uintptr_t wParam, intptr_t lParam);
+    void OnRptGetThumb(uintptr_t wParam, intptr_t lParam);
+    void OnRptGetImage(uintptr_t wParam, intptr_t lParam);
+
+    void OnQueryReply(CRptSocket* from, const char* key, const char* value, int32_t total,
+                      int32_t offset, const char* text) override;
+    void OnThumbData(CRptSocket* from, const char* name, uint16_t length,
+                     const unsigned char* bytes) override;
+    void OnImageData(CRptSocket* from, const char* name, int32_t param1, int32_t param2,
+                     int32_t param3, int32_t total, int32_t offset, uint16_t length,
+                     const unsigned char* bytes) override;
+    void OnSockError(CRptSocket* from, int32_t code) override;
+    void OnSockClose(CRptSocket* from, int32_t code) override;
+    void OnSockConnect(CRptSocket* from, int32_t code) override;
+
+private:
+    void FreeText();
+    static bool CopyOut(const CGrowBuffer& data, uint32_t count, void* buffer, uint32_t* size);
+
+    CRptSocket m_socket;
+    std::string m_strHost;
+    uint32_t m_nPort;
+    char* m_pText = nullptr;     // patient text being assembled, NUL-terminated
+    int32_t m_nTextTotal = 0;    // the total m_pText was made for
+    std::mutex m_dataLock;
+};

@@ -1,0 +1,116 @@
+#include "ExportsFixture.h"
+
+#include "transport/MsgTypes.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+// A loopback port on which nothing listens: bound once, then released.
+int UnusedPort()
+{
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+}  // namespace
+
+TEST_F(ExportsTest, EveryExportFailsWithoutTouchingBuffersWhenNotConnected)
+{
+    char text[8] = "keep";
+    unsigned int size = 8;
+    EXPECT_EQ(lib->OpenPatient("H001"), 0);
+    EXPECT_EQ(lib->GetPatientName(text, &size), 0);
+    EXPECT_EQ(lib->GetPatientName(nullptr, &size), 0);
+    EXPECT_EQ(lib->GetModalityCount(), 0);
+    EXPECT_EQ(lib->GetModID(0), 0u);
+    EXPECT_EQ(lib->GetModName(1, text, &size), 0);
+    EXPECT_EQ(lib->GetStudyCount(1), 0);
+    EXPECT_EQ(lib->GetStudyID(1, 0), 0u);
+    EXPECT_EQ(lib->GetStudyName(1, text, &size), 0);
+    EXPECT_EQ(lib->GetFieldCount(1), 0);
+    EXPECT_EQ(lib->GetFieldID(1, 0), 0u);
+    EXPECT_EQ(lib->GetFieldName(1, text, &size), 0);
+    EXPECT_EQ(lib->GetFieldType(1), 0);
+    EXPECT_EQ(lib->GetFieldData(1, text, &size), 0);
+    EXPECT_EQ(lib->GetThumbData("t", text, &size), 0);
+    EXPECT_EQ(lib->GetImageData("i", nullptr, &size), 0);
+    EXPECT_STREQ(text, "keep");
+    EXPECT_EQ(size, 8u);
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(ExportsTest, ConnectToAPortWhereNothingListensFailsAndLeavesNoThread)
+{
+    EXPECT_EQ(lib->Connect("127.0.0.1", UnusedPort()), 0);
+    // No socket thread was left behind: the next Connect is not refused as "not closed".
+    EXPECT_EQ(ConnectToServer(), 1);
+}
+
+TEST_F(ExportsTest, ConnectResolvesHostNames)
+{
+    EXPECT_EQ(lib->Connect("localhost", static_cast<int>(server.Port())), 1);
+}
+
+TEST_F(ExportsTest, SecondConnectIsRefusedAndTheFirstConnectionKeepsWorking)
+{
+    ServePatient(SamplePatient());
+    ASSERT_EQ(ConnectToServer(), 1);
+    EXPECT_EQ(ConnectToServer(), 0);
+    EXPECT_EQ(lib->OpenPatient("H001"), 1);
+    EXPECT_EQ(lib->GetModalityCount(), 2);
+}
+
+TEST_F(ExportsTest, ConnectDisconnectConnectWorksAndDisconnectTwiceIsHarmless)
+{
+    ServePatient(SamplePatient());
+    lib->Disconnect();  // nothing to disconnect
+    ASSERT_EQ(ConnectToServer(), 1);
+    lib->Disconnect();
+    lib->Disconnect();
+    EXPECT_EQ(lib->GetModalityCount(), 0);
+    ASSERT_EQ(ConnectToServer(), 1);
+    EXPECT_EQ(lib->OpenPatient("H001"), 1);
+    EXPECT_EQ(lib->GetModalityCount(), 2);
+}
+
+TEST_F(ExportsTest, AfterTheServerClosesConnectIsRefusedUntilDisconnect)
+{
+    ServePatient(SamplePatient());
+    ASSERT_EQ(ConnectToServer(), 1);
+    ASSERT_EQ(lib->OpenPatient("H001"), 1);
+    server.CloseClients();
+    ASSERT_TRUE(server.Flush(5000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+
+    EXPECT_EQ(ConnectToServer(), 0);
+    // The document already loaded stays readable.
+    EXPECT_EQ(lib->GetModalityCount(), 2);
+    lib->Disconnect();
+    EXPECT_EQ(ConnectToServer(), 1);
+    EXPECT_EQ(lib->OpenPatient("H001"), 1);
+}
+
+TEST_F(ExportsTest, ManyConnectCyclesLeaveOneWorkingConnection)
+{
+    ServePatient(SamplePatient());
+    for (int cycle = 0; cycle < 20; ++cycle) {
+        ASSERT_EQ(ConnectToServer(), 1) << cycle;
+        lib->Disconnect();
+    }
+    ASSERT_EQ(ConnectToServer(), 1);
+    EXPECT_EQ(lib->OpenPatient("H001"), 1);
+    EXPECT_EQ(server.RequestCount(MSG_QUERY), 1u);
+}

@@ -1,0 +1,72 @@
+// The cases that wait out the fixed time-outs (5 s for thumbnails, 10 s otherwise).
+#include "ExportsFixture.h"
+
+#include "transport/MsgTypes.h"
+
+class TimeoutExportsTest : public ExportsTest {
+protected:
+    void SetUp() override
+    {
+        ExportsTest::SetUp();
+        ASSERT_EQ(ConnectToServer(), 1);
+    }
+};
+
+TEST_F(TimeoutExportsTest, UnansweredThumbnailIsAskedForAgainNotAnsweredFromTheCache)
+{
+    const auto bytes = PatternBytes(700, 11);
+    unsigned int size = 0;
+    EXPECT_EQ(lib->GetThumbData("slow", nullptr, &size), 0);  // no answer within 5 s
+
+    server.SetHandler([&](const FakeRequest& request) {
+        return std::vector<FakeFrame>{FakeFrame::ThumbData(request.name, bytes)};
+    });
+    ASSERT_EQ(lib->GetThumbData("slow", nullptr, &size), 1);
+    EXPECT_EQ(size, 700u);
+    EXPECT_EQ(server.RequestCount(MSG_THUMB_REQUEST), 2u);
+}
+
+TEST_F(TimeoutExportsTest, PartlyReceivedImageIsNeverReportedAsValid)
+{
+    const auto image = PatternBytes(50000, 12);
+    auto chunks = ImageChunks("part", image, 5000);
+    server.SetHandler([&](const FakeRequest&) {
+        return std::vector<FakeFrame>(chunks.begin(), chunks.begin() + 4);
+    });
+    unsigned int size = 0;
+    EXPECT_EQ(lib->GetImageData("part", nullptr, &size), 0);
+
+    server.SetHandler([&](const FakeRequest&) { return chunks; });
+    std::vector<unsigned char> out(image.size());
+    size = static_cast<unsigned int>(out.size());
+    ASSERT_EQ(lib->GetImageData("part", out.data(), &size), 1);
+    EXPECT_EQ(out, image);
+    EXPECT_EQ(server.RequestCount(MSG_IMAGE_REQUEST), 2u);
+}
+
+TEST_F(TimeoutExportsTest, MissingImageFailsWhenTheWaitRunsOut)
+{
+    server.SetHandler([](const FakeRequest& request) {
+        return std::vector<FakeFrame>{FakeFrame::ImageData(request.name, 1, 0, {0x01})};
+    });
+    unsigned int size = 0;
+    EXPECT_EQ(lib->GetImageData("none", nullptr, &size), 0);
+    EXPECT_EQ(server.RequestCount(MSG_IMAGE_REQUEST), 1u);
+}
+
+TEST_F(TimeoutExportsTest, LateThumbnailForTheCurrentNameIsKeptForTheNextCall)
+{
+    const auto bytes = PatternBytes(400, 13);
+    unsigned int size = 0;
+    EXPECT_EQ(lib->GetThumbData("late", nullptr, &size), 0);
+    server.Send({FakeFrame::ThumbData("late", bytes)});
+    ASSERT_TRUE(server.Flush(5000));
+
+    bool ok = false;
+    // Whether the late reply or a new one answers, the bytes belong to "late".
+    server.SetHandler([&](const FakeRequest& request) {
+        return std::vector<FakeFrame>{FakeFrame::ThumbData(request.name, bytes)};
+    });
+    EXPECT_EQ(ReadBytes(lib->GetThumbData, "late", ok), bytes);
+    EXPECT_TRUE(ok);
+}

@@ -1,0 +1,326 @@
+#include "FakeServer.h"
+
+#include "transport/MsgTypes.h"
+#include "transport/RptSocket.h"
+
+#include <algorithm>
+#include <chrono>
+#include <deque>
+
+namespace {
+
+enum : uint32_t {
+    kMsgSend = WM_USER + 1,  // wParam: std::vector<FakeFrame>* owned by the message
+    kMsgCloseClients,
+    kMsgFlush,
+};
+
+void PutString(std::vector<unsigned char>& out, const std::string& text)
+{
+    out.insert(out.end(), text.begin(), text.end());
+    out.push_back(0);
+}
+
+void PutI32(std::vector<unsigned char>& out, int32_t value)
+{
+    const auto bits = static_cast<uint32_t>(value);
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(static_cast<unsigned char>(bits >> shift));
+}
+
+void PutU16(std::vector<unsigned char>& out, uint16_t value)
+{
+    out.push_back(static_cast<unsigned char>(value));
+    out.push_back(static_cast<unsigned char>(value >> 8));
+}
+
+}  // namespace
+
+FakeFrame FakeFrame::QueryReply(int32_t total, int32_t offset, const std::string& text)
+{
+    FakeFrame frame;
+    frame.type = MSG_QUERY_REPLY;
+    PutString(frame.payload, "HISID");
+    PutString(frame.payload, "");
+    PutI32(frame.payload, total);
+    PutI32(frame.payload, offset);
+    PutString(frame.payload, text);
+    return frame;
+}
+
+FakeFrame FakeFrame::ThumbData(const std::string& name, const std::vector<unsigned char>& bytes)
+{
+    return ThumbDataWithLength(name, static_cast<uint16_t>(bytes.size()), bytes);
+}
+
+FakeFrame FakeFrame::ThumbDataWithLength(const std::string& name, uint16_t length,
+                                         const std::vector<unsigned char>& bytes)
+{
+    FakeFrame frame;
+    frame.type = MSG_THUMB_DATA;
+    PutString(frame.payload, name);
+    PutU16(frame.payload, length);
+    frame.payload.insert(frame.payload.end(), bytes.begin(), bytes.end());
+    return frame;
+}
+
+FakeFrame FakeFrame::ImageData(const std::string& name, int32_t total, int32_t offset,
+                               const std::vector<unsigned char>& bytes)
+{
+    FakeFrame frame;
+    frame.type = MSG_IMAGE_DATA;
+    PutString(frame.payload, name);
+    PutI32(frame.payload, 0);
+    PutI32(frame.payload, 255);
+    PutI32(frame.payload, 128);
+    PutI32(frame.payload, total);
+    PutI32(frame.payload, offset);
+    PutU16(frame.payload, static_cast<uint16_t>(bytes.size()));
+    frame.payload.insert(frame.payload.end(), bytes.begin(), bytes.end());
+    return frame;
+}
+
+FakeFrame FakeFrame::Raw(const std::vector<unsigned char>& bytes)
+{
+    FakeFrame frame;
+    frame.raw = true;
+    frame.payload = bytes;
+    return frame;
+}
+
+std::vector<FakeFrame> QueryReplyChunks(const std::string& text, size_t chunkSize)
+{
+    std::vector<FakeFrame> frames;
+    const auto total = static_cast<int32_t>(text.size());
+    size_t offset = 0;
+    do {
+        const size_t length = std::min(chunkSize, text.size() - offset);
+        frames.push_back(FakeFrame::QueryReply(total, static_cast<int32_t>(offset),
+                                               text.substr(offset, length)));
+        offset += length;
+    } while (offset < text.size());
+    return frames;
+}
+
+std::vector<FakeFrame> ImageChunks(const std::string& name, const std::vector<unsigned char>& image,
+                                   size_t chunkSize)
+{
+    std::vector<FakeFrame> frames;
+    const auto total = static_cast<int32_t>(image.size());
+    for (size_t offset = 0; offset < image.size(); offset += chunkSize) {
+        const size_t length = std::min(chunkSize, image.size() - offset);
+        std::vector<unsigned char> chunk(image.begin() + static_cast<long>(offset),
+                                         image.begin() + static_cast<long>(offset + length));
+        frames.push_back(FakeFrame::ImageData(name, total, static_cast<int32_t>(offset), chunk));
+    }
+    return frames;
+}
+
+// ---- sockets ---------------------------------------------------------------------------
+
+class CFakeServer::CListener : public CAsyncSocket {
+public:
+    explicit CListener(CFakeServer& server) : m_server(server) {}
+
+protected:
+    void OnAccept(int) override { m_server.Accept(); }
+
+private:
+    CFakeServer& m_server;
+};
+
+// One client: decodes its requests and sends queued frames one at a time, continuing from
+// OnSend when the socket would block.
+class CFakeServer::CConnection : public CRptSocket, private IRptSockSink {
+public:
+    explicit CConnection(CFakeServer& server) : m_server(server) { SetSink(this); }
+
+    void Queue(const std::vector<FakeFrame>& frames)
+    {
+        m_outgoing.insert(m_outgoing.end(), frames.begin(), frames.end());
+        Pump();
+    }
+
+    bool IsIdle() const { return m_outgoing.empty() && !IsSendPending(); }
+
+protected:
+    void OnSend(int code) override
+    {
+        CRptSocket::OnSend(code);
+        Pump();
+    }
+
+private:
+    void Pump()
+    {
+        while (!m_outgoing.empty() && IsOpen() && !IsSendPending()) {
+            const FakeFrame& frame = m_outgoing.front();
+            if (frame.raw) {
+                Send(frame.payload.data(), static_cast<int>(frame.payload.size()));
+            } else if (!SendMsg(frame.type, frame.payload.data(),
+                                static_cast<uint16_t>(frame.payload.size()))) {
+                break;
+            }
+            m_outgoing.pop_front();
+        }
+        if (IsIdle())
+            m_server.m_evFlushed.Set();
+    }
+
+    void OnQuery(CRptSocket*, const char* key, const char* value) override
+    {
+        FakeRequest request;
+        request.type = MSG_QUERY;
+        request.key = key;
+        request.value = value;
+        m_server.OnRequest(this, request);
+    }
+    void OnThumbRequest(CRptSocket*, const char* name) override
+    {
+        FakeRequest request;
+        request.type = MSG_THUMB_REQUEST;
+        request.name = name;
+        m_server.OnRequest(this, request);
+    }
+    void OnImageRequest(CRptSocket*, const char* name, int32_t p1, int32_t p2, int32_t p3) override
+    {
+        FakeRequest request;
+        request.type = MSG_IMAGE_REQUEST;
+        request.name = name;
+        request.param1 = p1;
+        request.param2 = p2;
+        request.param3 = p3;
+        m_server.OnRequest(this, request);
+    }
+
+    CFakeServer& m_server;
+    std::deque<FakeFrame> m_outgoing;
+};
+
+// ---- server ----------------------------------------------------------------------------
+
+CFakeServer::CFakeServer() = default;
+
+CFakeServer::~CFakeServer()
+{
+    if (ThreadId() != std::thread::id()) {
+        Post(WM_QUIT, 0, 0);
+        m_evExit.Wait(CEvent::kInfinite);
+    }
+}
+
+bool CFakeServer::Start()
+{
+    return CreateThread() && m_evReady.Wait(5000) && m_nPort != 0;
+}
+
+bool CFakeServer::InitInstance()
+{
+    m_pListener = std::make_unique<CListener>(*this);
+    if (m_pListener->Listen("127.0.0.1", 0))
+        m_nPort = m_pListener->LocalPort();
+    m_evReady.Set();
+    return m_nPort != 0;
+}
+
+int CFakeServer::ExitInstance()
+{
+    m_connections.clear();
+    m_pListener.reset();
+    m_evExit.Set();
+    return CMsgThread::ExitInstance();
+}
+
+void CFakeServer::Accept()
+{
+    auto connection = std::make_unique<CConnection>(*this);
+    if (m_pListener->Accept(*connection))
+        m_connections.push_back(std::move(connection));
+}
+
+void CFakeServer::OnRequest(CConnection* connection, const FakeRequest& request)
+{
+    Handler handler;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_requests.push_back(request);
+        handler = m_handler;
+    }
+    m_requestArrived.notify_all();
+    if (handler)
+        connection->Queue(handler(request));
+}
+
+void CFakeServer::OnThreadMessage(const ThreadMessage& message)
+{
+    switch (message.message) {
+    case kMsgSend: {
+        std::unique_ptr<std::vector<FakeFrame>> frames(
+            reinterpret_cast<std::vector<FakeFrame>*>(message.wParam));
+        for (auto& connection : m_connections)
+            connection->Queue(*frames);
+        break;
+    }
+    case kMsgCloseClients:
+        m_connections.clear();
+        break;
+    case kMsgFlush:
+        if (std::all_of(m_connections.begin(), m_connections.end(),
+                        [](const auto& connection) { return connection->IsIdle(); }))
+            m_evFlushed.Set();
+        break;
+    default:
+        break;
+    }
+}
+
+void CFakeServer::OnDiscardMessage(const ThreadMessage& message)
+{
+    if (message.message == kMsgSend)
+        delete reinterpret_cast<std::vector<FakeFrame>*>(message.wParam);
+}
+
+void CFakeServer::SetHandler(Handler handler)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_handler = std::move(handler);
+}
+
+std::vector<FakeRequest> CFakeServer::Requests() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_requests;
+}
+
+size_t CFakeServer::RequestCount(uint16_t type) const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return static_cast<size_t>(std::count_if(m_requests.begin(), m_requests.end(),
+                                             [type](const FakeRequest& r) { return r.type == type; }));
+}
+
+bool CFakeServer::WaitForRequests(size_t count, uint32_t timeoutMs) const
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    return m_requestArrived.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                     [&] { return m_requests.size() >= count; });
+}
+
+void CFakeServer::Send(std::vector<FakeFrame> frames)
+{
+    auto* owned = new std::vector<FakeFrame>(std::move(frames));
+    if (!Post(kMsgSend, reinterpret_cast<uintptr_t>(owned), 0))
+        delete owned;
+}
+
+void CFakeServer::CloseClients()
+{
+    Post(kMsgCloseClients, 0, 0);
+}
+
+bool CFakeServer::Flush(uint32_t timeoutMs)
+{
+    m_evFlushed.Reset();
+    Post(kMsgFlush, 0, 0);
+    return m_evFlushed.Wait(timeoutMs);
+}

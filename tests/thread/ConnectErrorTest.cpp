@@ -1,0 +1,101 @@
+#include "FakeServer.h"
+#include "KorvanelleClient.h"
+#include "api/ErrorTexts.h"
+#include "api/ModuleState.h"
+#include "thread/RptSockThread.h"
+
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+int UnusedPort()
+{
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+}  // namespace
+
+class ConnectErrorTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.Start());
+        g_strLastError.clear();
+    }
+    void TearDown() override { Disconnect(); }
+
+    int ConnectToServer() { return Connect("127.0.0.1", static_cast<int>(server.Port())); }
+
+    CFakeServer server;
+};
+
+TEST_F(ConnectErrorTest, ErrorTextsAreCodePage936Bytes)
+{
+    EXPECT_EQ(std::string(kErrNotClosed), "(KorvanelleClient.dll)Error:\xC1\xAC\xBD\xD3\xCE\xB4\xB9\xD8\xB1\xD5");
+    EXPECT_EQ(std::string(kErrConnectFailed).size(), 28u + 8u);
+    EXPECT_EQ(std::string(kErrThreadCreate).size(), 28u + 12u);
+}
+
+TEST_F(ConnectErrorTest, RefusedConnectionLeavesConnectFailedAndNoThread)
+{
+    EXPECT_EQ(Connect("127.0.0.1", UnusedPort()), 0);
+    EXPECT_EQ(g_strLastError, kErrConnectFailed);
+    EXPECT_EQ(g_pRptSockThread, nullptr);
+}
+
+TEST_F(ConnectErrorTest, SuccessfulConnectKeepsTheEarlierFailureText)
+{
+    ASSERT_EQ(Connect("127.0.0.1", UnusedPort()), 0);
+    ASSERT_EQ(ConnectToServer(), 1);
+    EXPECT_EQ(g_strLastError, kErrConnectFailed);
+    Disconnect();
+    EXPECT_EQ(g_strLastError, kErrConnectFailed);
+}
+
+TEST_F(ConnectErrorTest, ConnectWhileConnectedLeavesNotClosedAndTheThreadUntouched)
+{
+    ASSERT_EQ(ConnectToServer(), 1) << g_strLastError;
+    CRptSockThread* thread = g_pRptSockThread;
+    EXPECT_EQ(ConnectToServer(), 0);
+    EXPECT_EQ(g_strLastError, kErrNotClosed);
+    EXPECT_EQ(g_pRptSockThread, thread);
+    EXPECT_TRUE(thread->m_bConnected);
+}
+
+TEST_F(ConnectErrorTest, ServerCloseKeepsTheThreadConnectedUntilDisconnect)
+{
+    ASSERT_EQ(ConnectToServer(), 1);
+    server.CloseClients();
+    ASSERT_TRUE(server.Flush(5000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_NE(g_pRptSockThread, nullptr);
+    EXPECT_TRUE(g_pRptSockThread->m_bConnected);
+    EXPECT_EQ(ConnectToServer(), 0);
+    EXPECT_EQ(g_strLastError, kErrNotClosed);
+    Disconnect();
+    EXPECT_EQ(g_pRptSockThread, nullptr);
+}
+
+TEST_F(ConnectErrorTest, UnresolvableHostTimesOutAndLeavesNoThread)
+{
+    // Resolution fails at once, so no attempt reports back and the 10 s wait runs out.
+    EXPECT_EQ(Connect("no such host", 80), 0);
+    EXPECT_EQ(g_strLastError, kErrConnectTimeout);
+    EXPECT_EQ(g_pRptSockThread, nullptr);
+    EXPECT_EQ(ConnectToServer(), 1);
+}
