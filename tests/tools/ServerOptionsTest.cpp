@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include "ServerOptions.h"
+
+using korv::server::CServerOptions;
+using korv::server::ImageOrder;
+using korv::server::ServerOptions;
+
+namespace {
+
+class ServerOptionsTest : public ::testing::Test {
+ protected:
+  bool Parse(const std::vector<std::string>& args) {
+    options = ServerOptions{};
+    error.clear();
+    return CServerOptions::Parse(args, options, error);
+  }
+
+  ServerOptions options;
+  std::string error;
+};
+
+TEST_F(ServerOptionsTest, AllOptionsAreRead) {
+  ASSERT_TRUE(Parse({"--data", "d", "--bind", "0.0.0.0", "--port", "0", "--chunk-size", "1000", "--image-order",
+                     "shuffle", "--delay-ms", "20"}))
+      << error;
+  EXPECT_EQ(options.dataDir, "d");
+  EXPECT_EQ(options.bindAddress, "0.0.0.0");
+  EXPECT_EQ(options.port, 0);
+  EXPECT_EQ(options.chunkSize, 1000u);
+  EXPECT_EQ(options.imageOrder, ImageOrder::Shuffle);
+  EXPECT_EQ(options.delayMs, 20);
+}
+
+TEST_F(ServerOptionsTest, DefaultsServeLoopbackWithLargestChunksInOrder) {
+  ASSERT_TRUE(Parse({"--data", "d"})) << error;
+  EXPECT_EQ(options.bindAddress, "127.0.0.1");
+  EXPECT_EQ(options.chunkSize, 0u);
+  EXPECT_EQ(options.imageOrder, ImageOrder::Ascending);
+  EXPECT_EQ(options.delayMs, 0);
+}
+
+TEST_F(ServerOptionsTest, BadValuesAreRefusedWithTheOptionNamed) {
+  const std::vector<std::vector<std::string>> bad = {
+      {},
+      {"--port", "0"},
+      {"--data", "d", "--port", "65536"},
+      {"--data", "d", "--port", "-1"},
+      {"--data", "d", "--port", "12ab"},
+      {"--data", "d", "--chunk-size", "0"},
+      {"--data", "d", "--image-order", "sideways"},
+      {"--data", "d", "--delay-ms"},
+      {"--data", "d", "--verbose"},
+  };
+  for (const auto& args : bad) {
+    EXPECT_FALSE(Parse(args)) << ::testing::PrintToString(args);
+    EXPECT_FALSE(error.empty());
+  }
+  Parse({"--data", "d", "--image-order", "sideways"});
+  EXPECT_NE(error.find("--image-order"), std::string::npos) << error;
+}
+
+TEST_F(ServerOptionsTest, HelpNeedsNoData) {
+  ASSERT_TRUE(Parse({"--help"}));
+  EXPECT_TRUE(options.help);
+}
+
+}  // namespace

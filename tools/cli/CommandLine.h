@@ -1,0 +1,28 @@
+// The command line of korvanelle.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace korv::cli {
+
+enum class Command { Help, Show, Thumb, Image, Fetch };
+
+struct CliOptions {
+  Command command = Command::Help;
+  std::string host = "127.0.0.1";
+  int port = 7770;
+  std::string library;  // empty: KORVANELLE_LIB, then the default location
+  std::string target;   // patient identifier or thumbnail/image name, as typed (UTF-8)
+  std::string output;   // file or folder of -o
+  bool json = false;
+};
+
+class CCommandLine {
+ public:
+  // False with error set when the arguments make no command.
+  static bool Parse(const std::vector<std::string>& args, CliOptions& options, std::string& error);
+  static const char* Usage();
+};
+
+}  // namespace korv::cli

@@ -1,0 +1,132 @@
+#include "ClientConnection.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "Log.h"
+#include "MessageCodec.h"
+
+namespace korv::server {
+namespace {
+
+// Output is produced only while less than this is waiting, so a slow reader holds about
+// one frame plus this much, whatever the size of the file it asked for.
+constexpr std::size_t kOutputHighWater = 128 * 1024;
+// Requests queued beyond this stop the reading until replies drain.
+constexpr std::size_t kMaxQueuedRequests = 256;
+constexpr std::size_t kReadSize = 64 * 1024;
+
+}  // namespace
+
+CClientConnection::CClientConnection(int fd, std::string peer, CRequestHandler& handler,
+                                     std::chrono::milliseconds delay)
+    : m_fd(fd), m_peer(std::move(peer)), m_handler(handler), m_delay(delay) {}
+
+CClientConnection::~CClientConnection() { ::close(m_fd); }
+
+bool CClientConnection::WantsRead() const { return !m_inputEnded && m_jobs.size() < kMaxQueuedRequests; }
+
+bool CClientConnection::HasRoomForOutput() const { return m_out.size() - m_outPos < kOutputHighWater; }
+
+std::optional<CClientConnection::Clock::time_point> CClientConnection::NextWakeup(Clock::time_point now) const {
+  if (m_jobs.empty() || !HasRoomForOutput()) {
+    return std::nullopt;
+  }
+  // Already due: output drained after the last pump, so the loop must come round at once.
+  return std::max(m_nextDue, now);
+}
+
+bool CClientConnection::OnReadable(Clock::time_point now) {
+  std::uint8_t buffer[kReadSize];
+  const ssize_t got = ::recv(m_fd, buffer, sizeof buffer, 0);
+  if (got < 0) {
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+      return true;
+    }
+    Log(m_peer + " receive failed: " + std::strerror(errno));
+    return false;
+  }
+  if (got == 0) {
+    // The client may have only shut down its sending side: finish what it is owed first.
+    m_inputEnded = true;
+    if (m_reader.Buffered() != 0) {
+      Log(m_peer + " ended the stream in the middle of a frame");
+    }
+    return TakeFrames(now) && (WantsWrite() || !m_jobs.empty());
+  }
+  m_reader.Feed(buffer, static_cast<std::size_t>(got));
+  return TakeFrames(now);
+}
+
+bool CClientConnection::TakeFrames(Clock::time_point now) {
+  Frame frame;
+  while (m_jobs.size() < kMaxQueuedRequests) {
+    const CFrameReader::Result result = m_reader.Next(frame);
+    if (result == CFrameReader::Result::NeedMore) {
+      return true;
+    }
+    if (result == CFrameReader::Result::Malformed) {
+      Log(m_peer + " sent a frame whose length word is below 4; closing the connection");
+      return false;
+    }
+    const std::optional<Request> request = DecodeRequest(frame);
+    if (!request) {
+      Log(m_peer + " sent a malformed message of type " + std::to_string(frame.type) +
+          " (a string without its NUL or fields cut short); closing the connection");
+      return false;
+    }
+    if (auto job = m_handler.Handle(*request, m_peer)) {
+      if (m_jobs.empty()) {
+        m_nextDue = now + m_delay;
+      }
+      m_jobs.push_back(std::move(job));
+    }
+  }
+  return true;
+}
+
+bool CClientConnection::Pump(Clock::time_point now) {
+  while (!m_jobs.empty() && HasRoomForOutput() && m_nextDue <= now) {
+    CReplyJob& job = *m_jobs.front();
+    job.AppendNextFrame(m_out);
+    m_nextDue = now + m_delay;
+    if (job.Done()) {
+      m_jobs.pop_front();
+    }
+  }
+  // Frames that waited for room in the request queue.
+  if (!TakeFrames(now)) {
+    return false;
+  }
+  return !(m_inputEnded && m_jobs.empty() && !WantsWrite());
+}
+
+bool CClientConnection::OnWritable() {
+  while (m_outPos < m_out.size()) {
+    const ssize_t sent = ::send(m_fd, m_out.data() + m_outPos, m_out.size() - m_outPos, MSG_NOSIGNAL);
+    if (sent < 0) {
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        break;
+      }
+      if (errno == EINTR) {
+        continue;
+      }
+      Log(m_peer + " send failed: " + std::strerror(errno));
+      return false;
+    }
+    m_outPos += static_cast<std::size_t>(sent);
+  }
+  if (m_outPos == m_out.size()) {
+    m_out.clear();
+    m_outPos = 0;
+  } else if (m_outPos >= kOutputHighWater) {
+    m_out.erase(m_out.begin(), m_out.begin() + static_cast<std::ptrdiff_t>(m_outPos));
+    m_outPos = 0;
+  }
+  return !(m_inputEnded && m_jobs.empty() && !WantsWrite());
+}
+
+}  // namespace korv::server

@@ -1,0 +1,17 @@
+// One request's answer, produced a frame at a time so a large reply never sits in memory whole.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace korv::server {
+
+class CReplyJob {
+ public:
+  virtual ~CReplyJob() = default;
+  virtual bool Done() const = 0;
+  // Appends the next frame; called only while Done() is false.
+  virtual void AppendNextFrame(std::vector<std::uint8_t>& out) = 0;
+};
+
+}  // namespace korv::server

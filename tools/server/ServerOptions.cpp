@@ -1,0 +1,92 @@
+#include "ServerOptions.h"
+
+#include <charconv>
+
+namespace korv::server {
+namespace {
+
+bool ParseNumber(const std::string& text, long long low, long long high, long long& value) {
+  const char* end = text.data() + text.size();
+  const auto result = std::from_chars(text.data(), end, value);
+  return !text.empty() && result.ec == std::errc() && result.ptr == end && value >= low && value <= high;
+}
+
+}  // namespace
+
+const char* CServerOptions::Usage() {
+  return "usage: korvanelle-server --data DIR [options]\n"
+         "\n"
+         "Serves patients/<HISID>.xml, thumbs/<name> and images/<name> from DIR.\n"
+         "\n"
+         "  --data DIR                  the data folder (required)\n"
+         "  --bind ADDR                 IPv4 address to listen on (default 127.0.0.1)\n"
+         "  --port N                    TCP port, 0 picks a free one (default 7770)\n"
+         "  --chunk-size N              most text or image bytes per reply message\n"
+         "                              (default: as many as a message can carry)\n"
+         "  --image-order ORDER         ascending, reverse or shuffle (default ascending)\n"
+         "  --delay-ms N                wait N ms before each reply message (default 0)\n"
+         "  --help                      this text\n"
+         "\n"
+         "The first line on stdout is \"listening on ADDR:PORT\". One log line per request goes\n"
+         "to stderr. SIGINT or SIGTERM stop the server.\n";
+}
+
+bool CServerOptions::Parse(const std::vector<std::string>& args, ServerOptions& options, std::string& error) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+      return true;
+    }
+    if (arg != "--data" && arg != "--bind" && arg != "--port" && arg != "--chunk-size" &&
+        arg != "--image-order" && arg != "--delay-ms") {
+      error = "unknown argument '" + arg + "'";
+      return false;
+    }
+    if (i + 1 >= args.size()) {
+      error = arg + " needs a value";
+      return false;
+    }
+    const std::string& value = args[++i];
+    long long number = 0;
+    if (arg == "--data") {
+      options.dataDir = value;
+    } else if (arg == "--bind") {
+      options.bindAddress = value;
+    } else if (arg == "--port") {
+      if (!ParseNumber(value, 0, 65535, number)) {
+        error = "--port wants a number from 0 to 65535, not '" + value + "'";
+        return false;
+      }
+      options.port = static_cast<int>(number);
+    } else if (arg == "--chunk-size") {
+      if (!ParseNumber(value, 1, 65535, number)) {
+        error = "--chunk-size wants a number from 1 to 65535, not '" + value + "'";
+        return false;
+      }
+      options.chunkSize = static_cast<std::size_t>(number);
+    } else if (arg == "--delay-ms") {
+      if (!ParseNumber(value, 0, 600000, number)) {
+        error = "--delay-ms wants a number from 0 to 600000, not '" + value + "'";
+        return false;
+      }
+      options.delayMs = static_cast<int>(number);
+    } else if (value == "ascending") {
+      options.imageOrder = ImageOrder::Ascending;
+    } else if (value == "reverse") {
+      options.imageOrder = ImageOrder::Reverse;
+    } else if (value == "shuffle") {
+      options.imageOrder = ImageOrder::Shuffle;
+    } else {
+      error = "--image-order wants ascending, reverse or shuffle, not '" + value + "'";
+      return false;
+    }
+  }
+  if (options.dataDir.empty()) {
+    error = "--data DIR is required";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace korv::server
