@@ -18,7 +18,12 @@ demo: build
 	@scripts/install-deps.sh demo
 	scripts/demo.sh build/default
 
-test: $(TEST_TARGETS)
+# Further test steps (the Windows DLL under wine, fuzz smoke runs, ...) append their
+# targets to TEST_EXTRA in mk/*.mk.
+TEST_EXTRA :=
+-include mk/*.mk
+
+test: $(TEST_TARGETS) $(TEST_EXTRA)
 
 $(TEST_TARGETS): test-%: deps
 	cmake --preset $*
