@@ -1,31 +1,10 @@
 #include "ExportsFixture.h"
+#include "LoopbackPort.h"
 
 #include "transport/MsgTypes.h"
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <thread>
-
-namespace {
-
-// A loopback port on which nothing listens: bound once, then released.
-int UnusedPort()
-{
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
-}  // namespace
 
 TEST_F(ExportsTest, EveryExportFailsWithoutTouchingBuffersWhenNotConnected)
 {
@@ -54,7 +33,7 @@ TEST_F(ExportsTest, EveryExportFailsWithoutTouchingBuffersWhenNotConnected)
 
 TEST_F(ExportsTest, ConnectToAPortWhereNothingListensFailsAndLeavesNoThread)
 {
-    EXPECT_EQ(lib->Connect("127.0.0.1", UnusedPort()), 0);
+    EXPECT_EQ(lib->Connect("127.0.0.1", UnusedLoopbackPort()), 0);
     // No socket thread was left behind: the next Connect is not refused as "not closed".
     EXPECT_EQ(ConnectToServer(), 1);
 }

@@ -1,4 +1,5 @@
 #include "FakeServer.h"
+#include "LoopbackPort.h"
 #include "KorvanelleClient.h"
 #include "api/ErrorTexts.h"
 #include "api/ModuleState.h"
@@ -6,29 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <thread>
-
-namespace {
-
-int UnusedPort()
-{
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
-}  // namespace
 
 class ConnectErrorTest : public ::testing::Test {
 protected:
@@ -53,14 +33,14 @@ TEST_F(ConnectErrorTest, ErrorTextsAreCodePage936Bytes)
 
 TEST_F(ConnectErrorTest, RefusedConnectionLeavesConnectFailedAndNoThread)
 {
-    EXPECT_EQ(Connect("127.0.0.1", UnusedPort()), 0);
+    EXPECT_EQ(Connect("127.0.0.1", UnusedLoopbackPort()), 0);
     EXPECT_EQ(g_strLastError, kErrConnectFailed);
     EXPECT_EQ(g_pRptSockThread, nullptr);
 }
 
 TEST_F(ConnectErrorTest, SuccessfulConnectKeepsTheEarlierFailureText)
 {
-    ASSERT_EQ(Connect("127.0.0.1", UnusedPort()), 0);
+    ASSERT_EQ(Connect("127.0.0.1", UnusedLoopbackPort()), 0);
     ASSERT_EQ(ConnectToServer(), 1);
     EXPECT_EQ(g_strLastError, kErrConnectFailed);
     Disconnect();
