@@ -81,6 +81,13 @@ private:
     void DispatchConnect(unsigned ready);
     unsigned DispatchConnected(unsigned ready);
 
+    // Backend probes behind the portable dispatch above.
+    enum class ReadState { Data, End, Nothing, Broken };
+    // The outcome of the connection attempt the loop saw finish: 0 or an error code.
+    int ConnectOutcome(unsigned ready) const;
+    // What a read would find now; *code holds the error for Broken.
+    ReadState ProbeRead(int* code) const;
+
     intptr_t m_hSocket;
     CMessageLoop* m_pLoop;
     State m_state;

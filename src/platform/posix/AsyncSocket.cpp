@@ -259,109 +259,39 @@ bool CAsyncSocket::SetReceiveBufferSize(int bytes)
     return true;
 }
 
-unsigned CAsyncSocket::WantedReadiness() const
+int CAsyncSocket::ConnectOutcome(unsigned) const
 {
-    if (!IsOpen())
-        return 0;
-    switch (m_state) {
-    case State::Connecting:
-        return m_nPendingConnectError != 0 ? kLoopImmediate : kLoopWritable;
-    case State::Listening:
-        return kLoopReadable;
-    case State::Connected:
-        return (m_bEndSeen ? 0u : kLoopReadable) | (m_bWantSend ? kLoopWritable : 0u);
-    case State::Idle:
-    case State::Failed:
-        break;
-    }
-    return 0;
-}
-
-unsigned CAsyncSocket::DispatchReadiness(unsigned ready)
-{
-    switch (m_state) {
-    case State::Connecting:
-        DispatchConnect(ready);
-        return 0;
-    case State::Listening:
-        if (ready & (kLoopReadable | kLoopError | kLoopHangup))
-            OnAccept(0);
-        return 0;
-    case State::Connected:
-        return DispatchConnected(ready);
-    case State::Idle:
-    case State::Failed:
-        break;
-    }
-    return 0;
-}
-
-void CAsyncSocket::DispatchConnect(unsigned ready)
-{
-    int code = m_nPendingConnectError;
+    const int fd = static_cast<int>(m_hSocket);
+    int err = 0;
+    socklen_t len = sizeof err;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0)
+        err = errno;
+    int code = SocketErrorFromErrno(err);
     if (code == 0) {
-        if ((ready & (kLoopWritable | kLoopError | kLoopHangup)) == 0)
-            return;
-        const int fd = static_cast<int>(m_hSocket);
-        int err = 0;
-        socklen_t len = sizeof err;
-        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0)
-            err = errno;
-        code = SocketErrorFromErrno(err);
-        if (code == 0) {
-            // Hang-up without a recorded error: make sure the connection really exists.
-            sockaddr_in peer{};
-            socklen_t peerLen = sizeof peer;
-            if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLen) != 0)
-                code = SocketErrorFromErrno(errno);
-        }
+        // Hang-up without a recorded error: make sure the connection really exists.
+        sockaddr_in peer{};
+        socklen_t peerLen = sizeof peer;
+        if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLen) != 0)
+            code = SocketErrorFromErrno(errno);
     }
-    m_nPendingConnectError = 0;
-    m_state = code == 0 ? State::Connected : State::Failed;
-    OnConnect(code);
+    return code;
 }
 
-unsigned CAsyncSocket::DispatchConnected(unsigned ready)
+CAsyncSocket::ReadState CAsyncSocket::ProbeRead(int* code) const
 {
-    const bool bWriteDue = m_bWantSend && (ready & (kLoopWritable | kLoopError | kLoopHangup));
-    if (!m_bEndSeen && (ready & (kLoopReadable | kLoopError | kLoopHangup))) {
-        const unsigned rest = bWriteDue ? kLoopWritable : 0u;
-        const int fd = static_cast<int>(m_hSocket);
-        int queued = 0;
-        if (::ioctl(fd, FIONREAD, &queued) == 0 && queued > 0) {
-            OnReceive(0);
-            return rest;  // `this` may be gone now
-        }
-        // Nothing queued: tell data, end of stream and a broken connection apart.
-        char probe;
-        const ssize_t peeked = ::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
-        if (peeked > 0) {
-            OnReceive(0);
-            return rest;
-        }
-        if (peeked == 0) {
-            m_bEndSeen = true;
-            OnClose(0);
-            return rest;
-        }
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-            return rest;
-        // A broken connection takes nothing more: no OnSend after its OnClose.
-        const int code = SocketErrorFromErrno(errno);
-        m_bEndSeen = true;
-        m_bWantSend = false;
-        OnClose(code);
-        return 0;
-    }
-    if (bWriteDue) {
-        m_bWantSend = false;
-        OnSend(0);
-    }
-    return 0;
+    const int fd = static_cast<int>(m_hSocket);
+    int queued = 0;
+    if (::ioctl(fd, FIONREAD, &queued) == 0 && queued > 0)
+        return ReadState::Data;
+    // Nothing queued: tell data, end of stream and a broken connection apart.
+    char probe;
+    const ssize_t peeked = ::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (peeked > 0)
+        return ReadState::Data;
+    if (peeked == 0)
+        return ReadState::End;
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+        return ReadState::Nothing;
+    *code = SocketErrorFromErrno(errno);
+    return ReadState::Broken;
 }
-
-void CAsyncSocket::OnReceive(int) {}
-void CAsyncSocket::OnSend(int) {}
-void CAsyncSocket::OnConnect(int) {}
-void CAsyncSocket::OnClose(int) {}
-void CAsyncSocket::OnAccept(int) {}

@@ -1,0 +1,7 @@
+#include "platform/SocketLayer.h"
+
+// POSIX sockets need no start-up.
+bool InitSocketLayer()
+{
+    return true;
+}
