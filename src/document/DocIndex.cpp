@@ -1,95 +1,138 @@
 #include "document/DocIndex.h"
 
+#include <algorithm>
+
 #include "document/TreeWalk.h"
 
 void CDocIndex::Clear()
 {
-    m_mapNode.clear();
-    m_mapField.clear();
-    m_rootChildren.clear();
+    m_records.clear();
+    m_fields.clear();
+    m_handles.clear();
+    m_nodeTable.Clear();
+    m_fieldTable.Clear();
+    m_root = SNodeRecord();
 }
 
 void CDocIndex::Build(const CInfoNode* pRoot)
 {
     Clear();
-    WalkTree(pRoot, [&](const CInfoNode* pParent, const CInfoNode::ChildList::CEntry* pEntry,
-                        const CInfoNode* pNode) {
-        if (pEntry == nullptr) {
-            SNodeRecord rootRecord;
-            ListPositions(pNode, rootRecord);
-            m_rootChildren = std::move(rootRecord.children);
-        } else {
-            // emplace keeps the first entry in walk order, as the search would.
-            auto [it, bAdded] = m_mapNode.try_emplace(pEntry->Id());
-            if (bAdded) {
-                it->second.pNode = pNode;
-                it->second.bRootChild = (pParent == pRoot);
-                ListPositions(pNode, it->second);
-            }
+    // First the range and number of identities, so the tables take their final size.
+    std::uintptr_t lo = UINTPTR_MAX;
+    std::uintptr_t hi = 0;
+    std::size_t nodes = 0;
+    std::size_t fields = 0;
+    auto span = [&](std::uintptr_t id) {
+        lo = std::min(lo, id);
+        hi = std::max(hi, id);
+    };
+    WalkTree(pRoot, [&](const CInfoNode*, const CInfoNode::ChildList::CEntry* pEntry, const CInfoNode* pNode) {
+        if (pEntry != nullptr) {
+            span(pEntry->Id());
+            ++nodes;
         }
         if (pNode != nullptr) {
             for (auto* pField = pNode->Fields().Head(); pField != nullptr; pField = pField->Next()) {
-                m_mapField.try_emplace(pField->Id(), &pField->Value());
+                span(pField->Id());
+                ++fields;
+            }
+        }
+        return false;
+    });
+    m_nodeTable.Reset(lo, hi, nodes);
+    m_fieldTable.Reset(lo, hi, fields);
+    m_records.reserve(nodes);
+    m_fields.reserve(fields);
+    m_handles.reserve(nodes + fields);
+
+    WalkTree(pRoot, [&](const CInfoNode* pParent, const CInfoNode::ChildList::CEntry* pEntry,
+                        const CInfoNode* pNode) {
+        if (pEntry == nullptr) {
+            m_root = ListPositions(pNode);
+        } else if (m_nodeTable.Find(pEntry->Id()) == 0) {
+            // Only the first entry in walk order is kept, as the search would find it.
+            SNodeRecord record = ListPositions(pNode);
+            record.pNode = pNode;
+            record.bRootChild = (pParent == pRoot);
+            m_records.push_back(record);
+            m_nodeTable.Insert(pEntry->Id(), static_cast<std::uint32_t>(m_records.size()));
+        }
+        if (pNode != nullptr) {
+            for (auto* pField = pNode->Fields().Head(); pField != nullptr; pField = pField->Next()) {
+                if (m_fieldTable.Find(pField->Id()) == 0) {
+                    m_fields.push_back(&pField->Value());
+                    m_fieldTable.Insert(pField->Id(), static_cast<std::uint32_t>(m_fields.size()));
+                }
             }
         }
         return false;
     });
 }
 
-void CDocIndex::ListPositions(const CInfoNode* pNode, SNodeRecord& record)
+CDocIndex::SNodeRecord CDocIndex::ListPositions(const CInfoNode* pNode)
 {
+    SNodeRecord record;
     if (pNode == nullptr) {
-        return;
+        return record;
     }
-    record.children.reserve(static_cast<std::size_t>(pNode->Children().Count()));
+    record.nChildStart = static_cast<std::uint32_t>(m_handles.size());
     for (auto* pEntry = pNode->Children().Head(); pEntry != nullptr; pEntry = pEntry->Next()) {
-        record.children.push_back(pEntry->Id());
+        m_handles.push_back(pEntry->Id());
     }
-    record.fields.reserve(static_cast<std::size_t>(pNode->Fields().Count()));
+    record.nChildCount = static_cast<std::uint32_t>(m_handles.size()) - record.nChildStart;
+    record.nFieldStart = static_cast<std::uint32_t>(m_handles.size());
     for (auto* pEntry = pNode->Fields().Head(); pEntry != nullptr; pEntry = pEntry->Next()) {
-        record.fields.push_back(pEntry->Id());
+        m_handles.push_back(pEntry->Id());
     }
+    record.nFieldCount = static_cast<std::uint32_t>(m_handles.size()) - record.nFieldStart;
+    return record;
 }
 
-std::uintptr_t CDocIndex::At(const std::vector<std::uintptr_t>& handles, std::int32_t index)
+const CDocIndex::SNodeRecord* CDocIndex::FindRecord(std::uintptr_t handle) const
 {
-    if (index < 0 || static_cast<std::size_t>(index) >= handles.size()) {
+    const std::uint32_t slot = m_nodeTable.Find(handle);
+    return slot == 0 ? nullptr : &m_records[slot - 1];
+}
+
+std::uintptr_t CDocIndex::At(std::uint32_t start, std::uint32_t count, std::int32_t index) const
+{
+    if (index < 0 || static_cast<std::uint32_t>(index) >= count) {
         return 0;
     }
-    return handles[static_cast<std::size_t>(index)];
+    return m_handles[start + static_cast<std::uint32_t>(index)];
 }
 
 const CInfoNode* CDocIndex::FindNode(std::uintptr_t handle) const
 {
-    auto it = m_mapNode.find(handle);
-    return it == m_mapNode.end() ? nullptr : it->second.pNode;
+    const SNodeRecord* pRecord = FindRecord(handle);
+    return pRecord == nullptr ? nullptr : pRecord->pNode;
 }
 
 const CInfoNode* CDocIndex::FindRootChild(std::uintptr_t handle) const
 {
-    auto it = m_mapNode.find(handle);
-    return (it == m_mapNode.end() || !it->second.bRootChild) ? nullptr : it->second.pNode;
+    const SNodeRecord* pRecord = FindRecord(handle);
+    return (pRecord == nullptr || !pRecord->bRootChild) ? nullptr : pRecord->pNode;
 }
 
 const CInfoField* CDocIndex::FindField(std::uintptr_t handle) const
 {
-    auto it = m_mapField.find(handle);
-    return it == m_mapField.end() ? nullptr : it->second;
+    const std::uint32_t slot = m_fieldTable.Find(handle);
+    return slot == 0 ? nullptr : m_fields[slot - 1];
 }
 
 std::uintptr_t CDocIndex::RootChildAt(std::int32_t index) const
 {
-    return At(m_rootChildren, index);
+    return At(m_root.nChildStart, m_root.nChildCount, index);
 }
 
 std::uintptr_t CDocIndex::ChildAt(std::uintptr_t handle, std::int32_t index) const
 {
-    auto it = m_mapNode.find(handle);
-    return it == m_mapNode.end() ? 0 : At(it->second.children, index);
+    const SNodeRecord* pRecord = FindRecord(handle);
+    return pRecord == nullptr ? 0 : At(pRecord->nChildStart, pRecord->nChildCount, index);
 }
 
 std::uintptr_t CDocIndex::FieldAt(std::uintptr_t handle, std::int32_t index) const
 {
-    auto it = m_mapNode.find(handle);
-    return it == m_mapNode.end() ? 0 : At(it->second.fields, index);
+    const SNodeRecord* pRecord = FindRecord(handle);
+    return pRecord == nullptr ? 0 : At(pRecord->nFieldStart, pRecord->nFieldCount, index);
 }

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
+#include "document/HandleTable.h"
 #include "document/InfoNode.h"
 
 // Lookups by handle and by position for one built tree, so that walking a large document
@@ -29,17 +29,24 @@ public:
     std::uintptr_t FieldAt(std::uintptr_t handle, std::int32_t index) const;
 
 private:
+    // A node's child and field handles are runs of m_handles.
     struct SNodeRecord {
         const CInfoNode* pNode = nullptr;
         bool bRootChild = false;
-        std::vector<std::uintptr_t> children;
-        std::vector<std::uintptr_t> fields;
+        std::uint32_t nChildStart = 0;
+        std::uint32_t nChildCount = 0;
+        std::uint32_t nFieldStart = 0;
+        std::uint32_t nFieldCount = 0;
     };
 
-    static void ListPositions(const CInfoNode* pNode, SNodeRecord& record);
-    static std::uintptr_t At(const std::vector<std::uintptr_t>& handles, std::int32_t index);
+    SNodeRecord ListPositions(const CInfoNode* pNode);
+    const SNodeRecord* FindRecord(std::uintptr_t handle) const;
+    std::uintptr_t At(std::uint32_t start, std::uint32_t count, std::int32_t index) const;
 
-    std::unordered_map<std::uintptr_t, SNodeRecord> m_mapNode;
-    std::unordered_map<std::uintptr_t, const CInfoField*> m_mapField;
-    std::vector<std::uintptr_t> m_rootChildren;
+    std::vector<SNodeRecord> m_records;          // by node table value - 1
+    std::vector<const CInfoField*> m_fields;     // by field table value - 1
+    std::vector<std::uintptr_t> m_handles;
+    CHandleTable m_nodeTable;
+    CHandleTable m_fieldTable;
+    SNodeRecord m_root;
 };

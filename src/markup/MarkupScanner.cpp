@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "markup/MarkupMessage.h"
+#include "markup/StopSearch.h"
 #include "platform/CodePage936.h"
 
 namespace {
@@ -252,17 +253,112 @@ std::int32_t TokenScan::Run()
     }
 }
 
+// The common tokens, character data and element tags, take the shortcuts below; they give
+// the same tokens, offsets and messages as the state steps of TokenScan, which read every
+// character, but search for the next byte that matters (see StopSearch.h).
+
+std::int32_t EndToken(ScanCursor& cursor, MarkupToken& token, std::int32_t type, std::int32_t end)
+{
+    token.type = type;
+    token.length = end - token.offset + 1;
+    cursor.next = end + 1;
+    return type;
+}
+
+std::int32_t FailUnterminated(MarkupToken& token, const char* word)
+{
+    token.type = TOK_ERROR;
+    token.length = 0;
+    token.text = FillMessage(MSG_UNTERMINATED, {word, token.offset});
+    return TOK_ERROR;
+}
+
+// White space and character data. The first character that is no white space is taken
+// unseen; after it a '>' ends the text (and belongs to it), a '<' or the end of the text
+// ends it before them.
+std::int32_t ScanCharacterData(ScanCursor& cursor, MarkupToken& token)
+{
+    const char* text = cursor.text;
+    std::int32_t p = token.offset;
+    if (IsSpace(static_cast<unsigned char>(text[p]))) {
+        p = FindStop(text, cursor.length, p + 1, StopsSpaceRun);
+        if (text[p] == '<' || text[p] == '\0') {
+            return EndToken(cursor, token, TOK_SPACE, p - 1);
+        }
+    }
+    const std::int32_t stop = FindStop(text, cursor.length, p + 1, StopsText);
+    return EndToken(cursor, token, TOK_TEXT, text[stop] == '>' ? stop : stop - 1);
+}
+
+// A start tag ("<" and a name character) or an end tag ("</"). The name runs to white space,
+// '/' or '>'; a start tag then ends at the first '>' outside quoted values, an end tag at the
+// first '>'.
+std::int32_t ScanElementTag(ScanCursor& cursor, MarkupToken& token, bool isEnd)
+{
+    const char* text = cursor.text;
+    const char* word = isEnd ? "Element end tag" : "Element tag";
+    const std::int32_t nameStart = token.offset + (isEnd ? 2 : 1);
+    // The first name character of a start tag never ends the name.
+    std::int32_t p = isEnd ? nameStart : nameStart + 1;
+    p = FindStop(text, cursor.length, p, StopsName);
+    if (text[p] == '\0') {
+        return FailUnterminated(token, word);
+    }
+    if (isEnd) {
+        // The name stays the cursor's word, even when the tag turns out unterminated.
+        cursor.wordStart = nameStart;
+        cursor.wordEnd = p - 1;
+        const std::int32_t close = FindStop(text, cursor.length, p, StopsEnd);
+        if (text[close] == '\0') {
+            return FailUnterminated(token, word);
+        }
+        return EndToken(cursor, token, TOK_END_TAG, close);
+    }
+    token.text.assign(text + nameStart, static_cast<size_t>(p - nameStart));
+    for (;;) {
+        p = FindStop(text, cursor.length, p, StopsBody);
+        const char c = text[p];
+        if (c == '\0') {
+            return FailUnterminated(token, word);
+        }
+        if (c == '>') {
+            if (text[p - 1] == '/') {
+                token.flags |= TOKEN_EMPTY_TAG;
+            }
+            return EndToken(cursor, token, TOK_START_TAG, p);
+        }
+        // A quoted value: only its own closing quote matters.
+        p = c == '"' ? FindStop(text, cursor.length, p + 1, StopsDouble)
+                     : FindStop(text, cursor.length, p + 1, StopsSingle);
+        if (text[p] == '\0') {
+            return FailUnterminated(token, word);
+        }
+        ++p;
+    }
+}
+
 } // namespace
 
 std::int32_t ScanToken(ScanCursor& cursor, MarkupToken& token)
 {
     token.offset = cursor.next;
     token.flags = 0;
-    if (cursor.text[cursor.next] == '\0') {
+    const char* at = cursor.text + cursor.next;
+    if (at[0] == '\0') {
         token.type = TOK_EOF;
         token.length = 0;
         return TOK_EOF;
     }
+    if (at[0] != '<') {
+        return ScanCharacterData(cursor, token);
+    }
+    if (StartsTagName(static_cast<unsigned char>(at[1]))) {
+        return ScanElementTag(cursor, token, false);
+    }
+    if (at[1] == '/') {
+        return ScanElementTag(cursor, token, true);
+    }
+    // Comments, processing instructions, CDATA sections, document types and errors.
     TokenScan scan(cursor, token);
     return scan.Run();
 }

@@ -10,6 +10,9 @@ struct ScanCursor {
     std::int32_t next = 0;        // where the next read starts
     const char* text = "";
     bool quoted = false;          // the last word was a quoted value (quotes excluded)
+    // Bytes before the NUL when the owner knows them, else -1; lets the tokenizer test whole
+    // blocks of bytes at a time without reading past the end.
+    std::int32_t length = -1;
 
     std::int32_t WordLength() const { return wordEnd < wordStart ? 0 : wordEnd - wordStart + 1; }
     const char* Word() const { return text + wordStart; }

@@ -121,12 +121,14 @@ std::string DecodeText(const char* text, std::int32_t start, std::int32_t length
             break;
         }
         if (text[i] != '&') {
-            std::int32_t bytes = static_cast<std::int32_t>(cp936::CharLength(text + i));
-            if (bytes > end - i) {
-                bytes = end - i;
+            // A run without references is copied whole. '&' and NUL are below 0x40 and never
+            // a trail byte, so the run ends where stepping by characters would stop.
+            std::int32_t stop = i + 1;
+            while (stop < end && text[stop] != '&' && text[stop] != '\0') {
+                ++stop;
             }
-            out.append(text + i, static_cast<size_t>(bytes));
-            i += bytes;
+            out.append(text + i, static_cast<size_t>(stop - i));
+            i = stop;
             continue;
         }
         const std::int32_t after = text[i + 1] == '#' ? DecodeCharacterReference(text, i, out)

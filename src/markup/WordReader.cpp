@@ -1,5 +1,7 @@
 #include "markup/WordReader.h"
 
+#include <cstring>
+
 #include "platform/CodePage936.h"
 
 namespace {
@@ -37,6 +39,13 @@ std::int32_t SkipSpace(const char* text, std::int32_t pos)
 
 std::int32_t SkipToChar(const char* text, std::int32_t pos, char ch)
 {
+    // A byte below 0x40 is never a trail byte: a plain byte search finds it where stepping by
+    // characters would, and the C library searches many bytes at a time.
+    if (ch != '\0' && static_cast<unsigned char>(ch) < 0x40) {
+        const char* hit = std::strchr(text + pos, ch);
+        return hit != nullptr ? static_cast<std::int32_t>(hit - text)
+                              : pos + static_cast<std::int32_t>(std::strlen(text + pos));
+    }
     while (text[pos] != '\0' && text[pos] != ch) {
         pos += CharAt(text, pos);
     }
@@ -69,8 +78,17 @@ bool ScanWord(ScanCursor& cursor)
         cursor.next = p + 1;
         return true;
     }
-    while (text[p] != '\0' && !EndsWord(static_cast<unsigned char>(text[p]))) {
-        p += CharAt(text, p);
+    for (;;) {
+        const auto byte = static_cast<unsigned char>(text[p]);
+        // Bytes below 0x81 are characters of their own; only a lead byte may take two.
+        if (byte < 0x81) {
+            if (byte == '\0' || EndsWord(byte)) {
+                break;
+            }
+            ++p;
+        } else {
+            p += CharAt(text, p);
+        }
     }
     cursor.wordEnd = p - 1;
     cursor.next = p;
@@ -80,17 +98,23 @@ bool ScanWord(ScanCursor& cursor)
 bool NameMatches(const char* name, std::int32_t length, const char* wanted)
 {
     // Name bytes are never NUL, so a shorter wanted name fails here at its terminator.
+    unsigned char highBits = 0;
     for (std::int32_t i = 0; i < length; ++i) {
         if (wanted[i] != name[i]) {
             return false;
         }
+        highBits |= static_cast<unsigned char>(name[i]);
     }
-    std::int32_t boundary = 0;
-    while (boundary < length) {
-        boundary += CharAt(wanted, boundary);
-    }
-    if (boundary != length) {
-        return false;
+    // Only a lead byte (0x81 and up) starts a two-byte character; without one, every byte
+    // is a character and the boundary is the length.
+    if (highBits & 0x80) {
+        std::int32_t boundary = 0;
+        while (boundary < length) {
+            boundary += CharAt(wanted, boundary);
+        }
+        if (boundary != length) {
+            return false;
+        }
     }
     const char after = wanted[length];
     return after == '\0' || after == ' ' || after == '=' || after == '/' || after == '[';

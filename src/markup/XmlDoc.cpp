@@ -103,6 +103,7 @@ bool CXmlDoc::Parse()
         ScanCursor cursor;
         cursor.text = m_strText.c_str();
         cursor.next = 0;
+        cursor.length = length;
         const std::int32_t root = ParseElements(0, cursor);
         if (root > 0) {
             Entry(0).firstChild = root;

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Synthetic patient documents in the server's shape: a patient with its own "Fields", then
+// "Modality" elements with "Study" children, each study holding "Text" and "Image" field
+// groups. Names are code page 936 text and some values carry entities. The output depends
+// only on the arguments.
+class CDocGenerator {
+public:
+    // Studies are added until the text reaches at least `bytes`.
+    static std::string BySize(std::size_t bytes);
+    // The patient's own fields plus as many whole studies as fit in `fields`.
+    static std::string ByFieldCount(int fields);
+
+    // Fields per study and on the patient, for sizing walks.
+    static constexpr int kFieldsPerStudy = 5;
+    static constexpr int kPatientFields = 4;
+};

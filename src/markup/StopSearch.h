@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+// Searches of the tokenizer: the first byte at or after a position that belongs to a set of
+// stop bytes, or the terminating NUL. Every stop byte is below 0x40 and so never the trail
+// byte of a code page 936 character: a search by bytes stops exactly where stepping by whole
+// characters would.
+
+enum StopSet : unsigned {
+    StopsText = 1u << 0,      // '<' '>'
+    StopsName = 1u << 1,      // white space, '/', '>'
+    StopsBody = 1u << 2,      // '"', '\'', '>'
+    StopsDouble = 1u << 3,    // '"'
+    StopsSingle = 1u << 4,    // '\''
+    StopsEnd = 1u << 5,       // '>'
+    StopsSpaceRun = 1u << 6,  // anything but white space
+};
+
+struct StopTable {
+    unsigned char sets[256] = {};
+
+    constexpr StopTable()
+    {
+        for (auto& set : sets) {
+            set = StopsSpaceRun;
+        }
+        sets[0] = 0xFF;
+        sets['<'] = StopsText | StopsSpaceRun;
+        sets['>'] = StopsText | StopsName | StopsBody | StopsEnd | StopsSpaceRun;
+        sets[' '] = sets['\t'] = sets['\n'] = sets['\r'] = StopsName;  // and no StopsSpaceRun
+        sets['/'] = StopsName | StopsSpaceRun;
+        sets['"'] = StopsBody | StopsDouble | StopsSpaceRun;
+        sets['\''] = StopsBody | StopsSingle | StopsSpaceRun;
+    }
+};
+
+inline constexpr StopTable kStops;
+
+#if defined(__SSE2__)
+// Bit i set when byte i of the block is in the set.
+inline int StopMask(__m128i block, unsigned set)
+{
+    auto is = [block](char c) { return _mm_cmpeq_epi8(block, _mm_set1_epi8(c)); };
+    __m128i space = _mm_or_si128(_mm_or_si128(is(' '), is('\t')), _mm_or_si128(is('\n'), is('\r')));
+    __m128i hits;
+    switch (set) {
+    case StopsText: hits = _mm_or_si128(is('<'), is('>')); break;
+    case StopsName: hits = _mm_or_si128(space, _mm_or_si128(is('/'), is('>'))); break;
+    case StopsBody: hits = _mm_or_si128(is('"'), _mm_or_si128(is('\''), is('>'))); break;
+    case StopsDouble: hits = is('"'); break;
+    case StopsSingle: hits = is('\''); break;
+    case StopsEnd: hits = is('>'); break;
+    default: return ~_mm_movemask_epi8(space) & 0xFFFF;
+    }
+    return _mm_movemask_epi8(hits);
+}
+#endif
+
+// First byte at or after p that is in the set or the NUL. length is the number of bytes
+// before the NUL when the caller knows it (otherwise -1): then whole 16-byte blocks that lie
+// before the NUL are tested at once, and nothing past the NUL is ever read.
+inline std::int32_t FindStop(const char* text, std::int32_t length, std::int32_t p, unsigned set)
+{
+#if defined(__SSE2__)
+    while (length - p >= 16) {
+        const int mask = StopMask(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + p)), set);
+        if (mask != 0) {
+            return p + __builtin_ctz(static_cast<unsigned>(mask));
+        }
+        p += 16;
+    }
+#else
+    (void)length;
+#endif
+    // Byte by byte, four a round; each test comes after the one before it, so a stop (the
+    // NUL at the latest) ends the search before anything beyond it is read.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    for (;;) {
+        if (kStops.sets[bytes[p]] & set) {
+            return p;
+        }
+        if (kStops.sets[bytes[p + 1]] & set) {
+            return p + 1;
+        }
+        if (kStops.sets[bytes[p + 2]] & set) {
+            return p + 2;
+        }
+        if (kStops.sets[bytes[p + 3]] & set) {
+            return p + 3;
+        }
+        p += 4;
+    }
+}

@@ -1,0 +1,87 @@
+// The tokenizer tests 16 bytes at a time when it knows the text's length, and byte by byte
+// when it does not; both must give the same tokens, names, flags and messages, wherever a
+// stop byte falls within a block and wherever the text ends.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "markup/MarkupScanner.h"
+
+namespace {
+
+// Every token of text as one line, up to the end or the first failure.
+std::vector<std::string> Scan(const std::string& text, bool lengthKnown)
+{
+    ScanCursor cursor;
+    cursor.text = text.c_str();
+    if (lengthKnown) {
+        cursor.length = static_cast<std::int32_t>(text.size());
+    }
+    MarkupToken token;
+    std::vector<std::string> lines;
+    for (;;) {
+        const std::int32_t type = ScanToken(cursor, token);
+        std::string line = std::to_string(type) + ":" + std::to_string(token.offset) + ":" +
+                           std::to_string(token.length) + ":" + std::to_string(token.flags) + ":" + token.text +
+                           ":" + std::to_string(cursor.next);
+        if (type == TOK_END_TAG) {
+            line += ":" + std::string(cursor.Word(), static_cast<size_t>(cursor.WordLength()));
+        }
+        lines.push_back(line);
+        if (type == TOK_EOF || type == TOK_ERROR) {
+            return lines;
+        }
+    }
+}
+
+void ExpectSameTokens(const std::string& text)
+{
+    EXPECT_EQ(Scan(text, true), Scan(text, false)) << "text: " << text;
+}
+
+std::string Repeat(char c, std::size_t n)
+{
+    return std::string(n, c);
+}
+
+TEST(BlockSearchTest, RunsOfEveryLengthAroundABlockGiveTheSameTokens)
+{
+    for (std::size_t n = 0; n <= 40; ++n) {
+        // Character data, white space, names and quoted values of n bytes.
+        ExpectSameTokens("<r>" + Repeat('t', n) + "</r>");
+        ExpectSameTokens("<r>" + Repeat(' ', n) + "x" + Repeat('\n', n) + "</r>");
+        ExpectSameTokens("<" + Repeat('n', n + 1) + " a=\"" + Repeat('v', n) + "\" b='" + Repeat('w', n) + "'/>");
+        ExpectSameTokens("<r a=\"" + Repeat('v', n) + ">'\"" + Repeat(' ', n) + "/></r" + Repeat(' ', n) + ">");
+        ExpectSameTokens("<r>" + Repeat('t', n) + ">" + Repeat('u', n) + "</" + Repeat('r', n) + "\t>");
+    }
+}
+
+TEST(BlockSearchTest, TextEndingInsideATokenFailsTheSameWay)
+{
+    const std::string longValue = Repeat('\xd5', 37);
+    const std::vector<std::string> texts{"<r a=\"" + longValue, "<r a='" + longValue, "<" + Repeat('n', 33), "</" + Repeat('n', 33),
+          "</r" + Repeat(' ', 33), "<r" + Repeat(' ', 33) + "a=\"x\"" + Repeat(' ', 20), "   " + Repeat('t', 40)};
+    for (const std::string& text : texts) {
+        ExpectSameTokens(text);
+    }
+}
+
+TEST(BlockSearchTest, CodePage936TextAroundStopsGivesTheSameTokens)
+{
+    // Lead bytes right before quotes, '>' and '<'; trail bytes that look like '\\' or '@'.
+    const std::string pieces[] = {"\xd5\xc5", "\x81", "\x81\x5c", "\xfe\x40", "\"", "'", ">", "<", "/", " ",
+                                  "\n", "=", "a", "<x ", "</x>", "&lt;"};
+    std::mt19937 random(2024);
+    for (int i = 0; i < 2000; ++i) {
+        std::string text = "<r ";
+        const int count = static_cast<int>(random() % 60);
+        for (int k = 0; k < count; ++k) {
+            text += pieces[random() % (sizeof pieces / sizeof pieces[0])];
+        }
+        ExpectSameTokens(text);
+    }
+}
+
+}  // namespace
