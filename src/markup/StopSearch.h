@@ -29,13 +29,15 @@ struct StopTable {
         for (auto& set : sets) {
             set = StopsSpaceRun;
         }
+        // Indexed through unsigned char: plain char may be signed.
+        auto at = [this](char c) -> unsigned char& { return sets[static_cast<unsigned char>(c)]; };
         sets[0] = 0xFF;
-        sets['<'] = StopsText | StopsSpaceRun;
-        sets['>'] = StopsText | StopsName | StopsBody | StopsEnd | StopsSpaceRun;
-        sets[' '] = sets['\t'] = sets['\n'] = sets['\r'] = StopsName;  // and no StopsSpaceRun
-        sets['/'] = StopsName | StopsSpaceRun;
-        sets['"'] = StopsBody | StopsDouble | StopsSpaceRun;
-        sets['\''] = StopsBody | StopsSingle | StopsSpaceRun;
+        at('<') = StopsText | StopsSpaceRun;
+        at('>') = StopsText | StopsName | StopsBody | StopsEnd | StopsSpaceRun;
+        at(' ') = at('\t') = at('\n') = at('\r') = StopsName;  // and no StopsSpaceRun
+        at('/') = StopsName | StopsSpaceRun;
+        at('"') = StopsBody | StopsDouble | StopsSpaceRun;
+        at('\'') = StopsBody | StopsSingle | StopsSpaceRun;
     }
 };
 
