@@ -84,6 +84,9 @@ protected:
     void OnSockClose(CRptSocket* from, int32_t code) override;
     void OnSockConnect(CRptSocket* from, int32_t code) override;
 
+    // The socket whose reports the reply handlers accept; for harnesses that feed them.
+    CRptSocket& Socket() { return m_socket; }
+
 private:
     void FreeText();
     static bool CopyOut(const CGrowBuffer& data, uint32_t count, void* buffer, uint32_t* size);

@@ -27,7 +27,9 @@ CClientConnection::CClientConnection(int fd, std::string peer, CRequestHandler& 
 
 CClientConnection::~CClientConnection() { ::close(m_fd); }
 
-bool CClientConnection::WantsRead() const { return !m_inputEnded && m_jobs.size() < kMaxQueuedRequests; }
+bool CClientConnection::WantsRead() const {
+  return !m_inputEnded && !m_closing && m_jobs.size() < kMaxQueuedRequests;
+}
 
 bool CClientConnection::HasRoomForOutput() const { return m_out.size() - m_outPos < kOutputHighWater; }
 
@@ -93,9 +95,17 @@ bool CClientConnection::Pump(Clock::time_point now) {
     CReplyJob& job = *m_jobs.front();
     job.AppendNextFrame(m_out);
     m_nextDue = now + m_delay;
+    if (job.EndsConnection()) {
+      m_closing = true;
+      m_jobs.clear();
+      break;
+    }
     if (job.Done()) {
       m_jobs.pop_front();
     }
+  }
+  if (m_closing) {
+    return WantsWrite();
   }
   // Frames that waited for room in the request queue.
   if (!TakeFrames(now)) {
@@ -125,6 +135,9 @@ bool CClientConnection::OnWritable() {
   } else if (m_outPos >= kOutputHighWater) {
     m_out.erase(m_out.begin(), m_out.begin() + static_cast<std::ptrdiff_t>(m_outPos));
     m_outPos = 0;
+  }
+  if (m_closing) {
+    return WantsWrite();
   }
   return !(m_inputEnded && m_jobs.empty() && !WantsWrite());
 }

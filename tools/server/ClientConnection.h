@@ -53,6 +53,7 @@ class CClientConnection {
   std::vector<std::uint8_t> m_out;
   std::size_t m_outPos = 0;
   bool m_inputEnded = false;
+  bool m_closing = false;  // a reply ended the connection: close once the output is out
 };
 
 }  // namespace korv::server

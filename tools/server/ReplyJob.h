@@ -12,6 +12,8 @@ class CReplyJob {
   virtual bool Done() const = 0;
   // Appends the next frame; called only while Done() is false.
   virtual void AppendNextFrame(std::vector<std::uint8_t>& out) = 0;
+  // True once the connection is to close after the output so far has gone out.
+  virtual bool EndsConnection() const { return false; }
 };
 
 }  // namespace korv::server

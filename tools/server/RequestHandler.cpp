@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "FaultJob.h"
 #include "ImageReplyJob.h"
 #include "Log.h"
 #include "QueryReplyJob.h"
@@ -46,17 +47,29 @@ std::size_t CRequestHandler::ChunkLimit(std::ptrdiff_t capacity) const {
 }
 
 std::unique_ptr<CReplyJob> CRequestHandler::Handle(const Request& request, const std::string& peer) {
+  std::unique_ptr<CReplyJob> job;
   switch (request.type) {
     case MSG_QUERY:
-      return HandleQuery(request, peer);
+      job = HandleQuery(request, peer);
+      break;
     case MSG_THUMB_REQUEST:
-      return HandleThumb(request, peer);
+      job = HandleThumb(request, peer);
+      break;
     case MSG_IMAGE_REQUEST:
-      return HandleImage(request, peer);
+      job = HandleImage(request, peer);
+      break;
     default:
       Log(peer + " message type " + std::to_string(request.type) + " ignored: not a request");
       return nullptr;
   }
+  if (job == nullptr || m_options.fault == ServerFault::None || m_options.fault == ServerFault::LateReply) {
+    return job;
+  }
+  if (m_options.fault == ServerFault::Stall) {
+    Log(peer + " fault stall: the reply is never sent");
+    return nullptr;
+  }
+  return std::make_unique<CFaultJob>(std::move(job), m_options.fault);
 }
 
 std::unique_ptr<CReplyJob> CRequestHandler::HandleQuery(const Request& request, const std::string& peer) {

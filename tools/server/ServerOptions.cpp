@@ -1,9 +1,13 @@
 #include "ServerOptions.h"
 
 #include <charconv>
+#include <string>
 
 namespace korv::server {
 namespace {
+
+// Late replies come after the shortest wait of the client library (5 s for a thumbnail).
+constexpr int kLateReplyDelayMs = 5500;
 
 bool ParseNumber(const std::string& text, long long low, long long high, long long& value) {
   const char* end = text.data() + text.size();
@@ -25,6 +29,11 @@ const char* CServerOptions::Usage() {
          "                              (default: as many as a message can carry)\n"
          "  --image-order ORDER         ascending, reverse or shuffle (default ascending)\n"
          "  --delay-ms N                wait N ms before each reply message (default 0)\n"
+         "  --fault NAME                break the replies on purpose, for tests: NAME is one of\n"
+         "                              close-mid-text, close-mid-image, stall, garbage-short-length,\n"
+         "                              garbage-no-nul, garbage-cut-fields, lying-total, lying-offset,\n"
+         "                              zero-length-chunk, other-name or late-reply (which waits\n"
+         "                              5500 ms before each reply message unless --delay-ms is given)\n"
          "  --help                      this text\n"
          "\n"
          "The first line on stdout is \"listening on ADDR:PORT\". One log line per request goes\n"
@@ -32,6 +41,7 @@ const char* CServerOptions::Usage() {
 }
 
 bool CServerOptions::Parse(const std::vector<std::string>& args, ServerOptions& options, std::string& error) {
+  bool delayGiven = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
@@ -39,7 +49,7 @@ bool CServerOptions::Parse(const std::vector<std::string>& args, ServerOptions& 
       return true;
     }
     if (arg != "--data" && arg != "--bind" && arg != "--port" && arg != "--chunk-size" &&
-        arg != "--image-order" && arg != "--delay-ms") {
+        arg != "--image-order" && arg != "--delay-ms" && arg != "--fault") {
       error = "unknown argument '" + arg + "'";
       return false;
     }
@@ -71,6 +81,12 @@ bool CServerOptions::Parse(const std::vector<std::string>& args, ServerOptions& 
         return false;
       }
       options.delayMs = static_cast<int>(number);
+      delayGiven = true;
+    } else if (arg == "--fault") {
+      if (!ParseServerFault(value, options.fault)) {
+        error = "--fault wants one of " + std::string(ServerFaultNames()) + ", not '" + value + "'";
+        return false;
+      }
     } else if (value == "ascending") {
       options.imageOrder = ImageOrder::Ascending;
     } else if (value == "reverse") {
@@ -81,6 +97,9 @@ bool CServerOptions::Parse(const std::vector<std::string>& args, ServerOptions& 
       error = "--image-order wants ascending, reverse or shuffle, not '" + value + "'";
       return false;
     }
+  }
+  if (options.fault == ServerFault::LateReply && !delayGiven) {
+    options.delayMs = kLateReplyDelayMs;
   }
   if (options.dataDir.empty()) {
     error = "--data DIR is required";

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ChunkOrder.h"
+#include "ServerFault.h"
 
 namespace korv::server {
 
@@ -16,6 +17,7 @@ struct ServerOptions {
   std::size_t chunkSize = 0;  // 0: as large as a frame allows
   ImageOrder imageOrder = ImageOrder::Ascending;
   int delayMs = 0;
+  ServerFault fault = ServerFault::None;
   bool help = false;
 };
 
