@@ -1,10 +1,50 @@
 #include "platform/AsyncSocket.h"
 
 #include "platform/LoopBackend.h"
+#include "platform/MessageLoop.h"
 
 // The readiness state machine shared by every backend: what the loop should wait for, and
 // which notification a readiness it saw becomes. The backends supply the socket calls and
 // the two probes, ConnectOutcome and ProbeRead.
+
+CAsyncSocket::CAsyncSocket()
+    : m_hSocket(kNoSocket), m_pLoop(nullptr), m_state(State::Idle), m_nPendingConnectError(0),
+      m_bWantSend(false), m_bEndSeen(false)
+{
+}
+
+CAsyncSocket::~CAsyncSocket()
+{
+    Close();
+}
+
+bool CAsyncSocket::IsOpen() const
+{
+    return m_hSocket != kNoSocket;
+}
+
+bool CAsyncSocket::Register(CMessageLoop* loop)
+{
+    m_pLoop = loop;
+    loop->AddSocket(this);
+    return true;
+}
+
+void CAsyncSocket::Close()
+{
+    if (m_pLoop != nullptr) {
+        m_pLoop->RemoveSocket(this);
+        m_pLoop = nullptr;
+    }
+    if (m_hSocket != kNoSocket) {
+        CloseSocketHandle(m_hSocket);
+        m_hSocket = kNoSocket;
+    }
+    m_state = State::Idle;
+    m_nPendingConnectError = 0;
+    m_bWantSend = false;
+    m_bEndSeen = false;
+}
 
 unsigned CAsyncSocket::WantedReadiness() const
 {

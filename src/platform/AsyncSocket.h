@@ -81,6 +81,10 @@ private:
     void DispatchConnect(unsigned ready);
     unsigned DispatchConnected(unsigned ready);
 
+    // Every backend's "no socket" value (-1, INVALID_SOCKET on 32-bit Windows).
+    static constexpr intptr_t kNoSocket = -1;
+    static void CloseSocketHandle(intptr_t handle);
+
     // Backend probes behind the portable dispatch above.
     enum class ReadState { Data, End, Nothing, Broken };
     // The outcome of the connection attempt the loop saw finish: 0 or an error code.

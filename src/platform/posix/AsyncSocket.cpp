@@ -16,8 +16,6 @@
 namespace {
 thread_local int t_nLastError = 0;
 
-constexpr intptr_t kNoSocket = -1;
-
 bool Fail(int code)
 {
     CAsyncSocket::SetLastError(code);
@@ -39,15 +37,9 @@ bool IsConnectOutcome(int err)
 }
 }  // namespace
 
-CAsyncSocket::CAsyncSocket()
-    : m_hSocket(kNoSocket), m_pLoop(nullptr), m_state(State::Idle), m_nPendingConnectError(0),
-      m_bWantSend(false), m_bEndSeen(false)
+void CAsyncSocket::CloseSocketHandle(intptr_t handle)
 {
-}
-
-CAsyncSocket::~CAsyncSocket()
-{
-    Close();
+    ::close(static_cast<int>(handle));
 }
 
 int CAsyncSocket::GetLastError()
@@ -58,11 +50,6 @@ int CAsyncSocket::GetLastError()
 void CAsyncSocket::SetLastError(int code)
 {
     t_nLastError = code;
-}
-
-bool CAsyncSocket::IsOpen() const
-{
-    return m_hSocket != kNoSocket;
 }
 
 bool CAsyncSocket::Create()
@@ -77,29 +64,6 @@ bool CAsyncSocket::Create()
         return Fail(SocketErrorFromErrno(errno));
     m_hSocket = fd;
     return Register(loop);
-}
-
-bool CAsyncSocket::Register(CMessageLoop* loop)
-{
-    m_pLoop = loop;
-    loop->AddSocket(this);
-    return true;
-}
-
-void CAsyncSocket::Close()
-{
-    if (m_pLoop != nullptr) {
-        m_pLoop->RemoveSocket(this);
-        m_pLoop = nullptr;
-    }
-    if (m_hSocket != kNoSocket) {
-        ::close(static_cast<int>(m_hSocket));
-        m_hSocket = kNoSocket;
-    }
-    m_state = State::Idle;
-    m_nPendingConnectError = 0;
-    m_bWantSend = false;
-    m_bEndSeen = false;
 }
 
 bool CAsyncSocket::Connect(const char* host, unsigned port)

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr intptr_t kNoSocket = static_cast<intptr_t>(INVALID_SOCKET);
-
 bool Fail(int code)
 {
     CAsyncSocket::SetLastError(code);
@@ -52,15 +50,10 @@ bool MakeNonBlocking(SOCKET s)
 }
 }  // namespace
 
-CAsyncSocket::CAsyncSocket()
-    : m_hSocket(kNoSocket), m_pLoop(nullptr), m_state(State::Idle), m_nPendingConnectError(0),
-      m_bWantSend(false), m_bEndSeen(false)
+void CAsyncSocket::CloseSocketHandle(intptr_t handle)
 {
-}
-
-CAsyncSocket::~CAsyncSocket()
-{
-    Close();
+    // closesocket also ends the socket's WSAEventSelect tie with the loop's event.
+    ::closesocket(Handle(handle));
 }
 
 int CAsyncSocket::GetLastError()
@@ -71,11 +64,6 @@ int CAsyncSocket::GetLastError()
 void CAsyncSocket::SetLastError(int code)
 {
     ::WSASetLastError(code);
-}
-
-bool CAsyncSocket::IsOpen() const
-{
-    return m_hSocket != kNoSocket;
 }
 
 bool CAsyncSocket::Create()
@@ -95,30 +83,6 @@ bool CAsyncSocket::Create()
     }
     m_hSocket = static_cast<intptr_t>(s);
     return Register(loop);
-}
-
-bool CAsyncSocket::Register(CMessageLoop* loop)
-{
-    m_pLoop = loop;
-    loop->AddSocket(this);
-    return true;
-}
-
-void CAsyncSocket::Close()
-{
-    if (m_pLoop != nullptr) {
-        m_pLoop->RemoveSocket(this);
-        m_pLoop = nullptr;
-    }
-    if (m_hSocket != kNoSocket) {
-        // closesocket also ends the socket's WSAEventSelect tie with the loop's event.
-        ::closesocket(Handle(m_hSocket));
-        m_hSocket = kNoSocket;
-    }
-    m_state = State::Idle;
-    m_nPendingConnectError = 0;
-    m_bWantSend = false;
-    m_bEndSeen = false;
 }
 
 bool CAsyncSocket::Connect(const char* host, unsigned port)
