@@ -21,28 +21,10 @@ if [ ! -d "$data/patients" ]; then
 fi
 
 work="$(mktemp -d)"
-server_pid=""
-stop_server() {
-  if [ -n "$server_pid" ] && kill -0 "$server_pid" 2>/dev/null; then
-    kill -TERM "$server_pid" 2>/dev/null || true
-    wait "$server_pid" 2>/dev/null || true
-  fi
-  server_pid=""
-}
-trap 'stop_server; rm -rf "$work"' EXIT
+. scripts/sample-server.sh
+trap 'stop_sample_server; rm -rf "$work"' EXIT
 
-"$server" --data "$data" --port 0 >"$work/server.out" 2>"$work/server.log" &
-server_pid=$!
-
-# The server's first line on stdout names the port it picked.
-port=""
-for _ in $(seq 100); do
-  port="$(sed -n '1s/^listening on .*:\([0-9][0-9]*\)$/\1/p' "$work/server.out")"
-  [ -n "$port" ] && break
-  kill -0 "$server_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if [ -z "$port" ]; then
+if ! start_sample_server "$server" "$data" "$work"; then
   echo "demo: the server did not start:" >&2
   cat "$work/server.log" >&2
   exit 1
@@ -62,7 +44,7 @@ echo
 echo "== written to $out/"
 find "$out" -type f -printf '%10s  %p\n' | sort -k2
 
-stop_server
+stop_sample_server
 echo
 echo "== server log"
 cat "$work/server.log"

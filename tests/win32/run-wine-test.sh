@@ -41,13 +41,10 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 
 work="$(mktemp -d)"
-server_pid=""
+. scripts/sample-server.sh
 cleanup() {
   local status=$?
-  if [ -n "$server_pid" ] && kill -0 "$server_pid" 2>/dev/null; then
-    kill -TERM "$server_pid" 2>/dev/null || true
-    wait "$server_pid" 2>/dev/null || true
-  fi
+  stop_sample_server
   # The prefix's own wineserver (and any program left in it) ends with the test.
   if [ -d "$WINEPREFIX" ]; then
     timeout 30 wineserver -k 2>/dev/null || true
@@ -71,16 +68,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 
 step "sample server on a free port"
-"$server" --data "$data" --port 0 >"$work/server.out" 2>"$work/server.log" &
-server_pid=$!
-port=""
-for _ in $(seq 100); do
-  port="$(sed -n '1s/^listening on .*:\([0-9][0-9]*\)$/\1/p' "$work/server.out")"
-  [ -n "$port" ] && break
-  kill -0 "$server_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if [ -z "$port" ]; then
+if ! start_sample_server "$server" "$data" "$work"; then
   echo "test-win32: the sample server did not start" >&2
   exit 1
 fi
