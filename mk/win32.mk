@@ -20,3 +20,6 @@ test-win64: deps
 
 test-win32: deps
 	tests/win32/run-wine-test.sh win32
+
+bench-win:
+	bench/run_bench_win.sh

@@ -74,18 +74,8 @@ if [ "$run_wine" = 0 ]; then
   exit 0
 fi
 
-# A private wine prefix of the build's width under build/, made once without dialogs (no
-# Mono, no Gecko). The loader and server are named, not left to the `wine` wrapper, which
-# picks the 32-bit loader whenever it is installed.
-export WINEPREFIX="$PWD/build/wine$bits-prefix"
-if [ "$bits" = 64 ]; then
-  export WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver64
-else
-  export WINEARCH=win32 WINELOADER=/usr/lib/wine/wine WINESERVER=/usr/lib/wine/wineserver32
-fi
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY WAYLAND_DISPLAY
+. tests/win32/wine-env.sh
+korv_wine_env "$bits"
 wine_timeout="${KORV_WINE_TIMEOUT:-300}"
 
 work="$(mktemp -d)"
@@ -94,9 +84,7 @@ cleanup() {
   local status=$?
   stop_sample_server
   # The prefix's own wineserver (and any program left in it) ends with the test.
-  if [ -d "$WINEPREFIX" ]; then
-    timeout 30 "$WINESERVER" -k 2>/dev/null || true
-  fi
+  korv_wine_stop
   if [ "$status" -ne 0 ] && [ -s "$work/server.log" ]; then
     echo "== server log"
     cat "$work/server.log"
@@ -107,13 +95,8 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  step "new wine prefix $WINEPREFIX (wineboot -i)"
-  rm -rf "$WINEPREFIX"
-  mkdir -p "$WINEPREFIX"
-  timeout "${KORV_WINEBOOT_TIMEOUT:-600}" "$WINELOADER" wineboot -i
-  timeout 120 "$WINESERVER" -w || true
-fi
+step "wine prefix"
+korv_wine_boot
 
 step "sample server on a free port"
 if ! start_sample_server "$server" "$data" "$work"; then
