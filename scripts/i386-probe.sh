@@ -34,11 +34,15 @@ korv_i386_probe() {
     x86_64 | i?86) ;;
     *) korv_i386_reason="this machine is $(uname -m), not x86"; return 0 ;;
   esac
-  local dir status output
-  dir="$(mktemp -d)"
-  korv_i386_write_probe "$dir/probe"
-  output="$( ("$dir/probe") 2>&1)" && status=0 || status=$?
-  rm -rf "$dir"
+  local dir where status="none" output="no temporary folder for it"
+  # The temporary folder first; the current one where that refuses to execute anything.
+  for where in "${TMPDIR:-/tmp}" "$PWD"; do
+    dir="$(mktemp -d "$where/korv-i386-probe.XXXXXX" 2>/dev/null)" || continue
+    korv_i386_write_probe "$dir/probe"
+    output="$( ("$dir/probe") 2>&1)" && status=0 || status=$?
+    rm -rf "$dir"
+    [[ "$output" == *"Permission denied"* ]] || break
+  done
   if [ "$status" = 42 ]; then
     korv_i386_ok=1
   elif [[ "$output" == *"Exec format error"* ]]; then

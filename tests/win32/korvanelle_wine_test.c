@@ -672,6 +672,7 @@ int main(int argc, char** argv)
     int port;
     unsigned closedPort;
     HMODULE module;
+    DWORD loadError;
     char path[MAX_PATH];
     Blob markup;
     static ExpDocument doc; /* large: not on the stack */
@@ -693,7 +694,9 @@ int main(int argc, char** argv)
 
     /* Loading and the export table. */
     module = LoadLibraryA(dllPath);
-    if (!Check(module != NULL, "LoadLibraryA(%s) (error %lu)", dllPath, (unsigned long)GetLastError())) {
+    loadError = module != NULL ? 0 : GetLastError();
+    if (!Check(module != NULL, "LoadLibraryA(%s)", dllPath)) {
+        printf("    error %lu\n", (unsigned long)loadError);
         printf("%d passed, %d failed\n", g_passed, g_failed);
         return 1;
     }

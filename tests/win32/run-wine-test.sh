@@ -58,7 +58,7 @@ scripts/install-deps.sh build "$arch"
 
 step "cross build ($arch preset)"
 cmake --preset "$arch" >/dev/null
-cmake --build --preset "$arch"
+cmake --build --preset "$arch" --target KorvanelleClient korvanelle_wine_test korvanelle
 
 step "sample server and host (default preset)"
 if [ ! -f build/default/CMakeCache.txt ]; then
