@@ -23,8 +23,16 @@ korv_wine_boot() {
     echo "new wine prefix $WINEPREFIX (wineboot -i)"
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
-    timeout "${KORV_WINEBOOT_TIMEOUT:-600}" "$WINELOADER" wineboot -i
+    # A 64-bit prefix also sets up its 32-bit half, which fails where 32-bit programs cannot
+    # run; the prefix serves 64-bit programs all the same, so only a missing registry fails.
+    local status=0
+    timeout "${KORV_WINEBOOT_TIMEOUT:-600}" "$WINELOADER" wineboot -i || status=$?
     timeout 120 "$WINESERVER" -w || true
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      echo "wineboot -i did not make the prefix $WINEPREFIX (exit status $status)" >&2
+      return 1
+    fi
+    [ "$status" = 0 ] || echo "wineboot -i exited with status $status; the prefix is there, going on"
   fi
 }
 
