@@ -1,6 +1,6 @@
 /*
- * korvanelle_wine_test: a Windows host for KorvanelleClient.dll, run under wine by
- * `make test-win32` (tests/win32/run-wine-test.sh).
+ * korvanelle_wine_test: a Windows host for KorvanelleClient.dll (32- or 64-bit, built with the
+ * DLL's toolchain), run under wine by `make test-win64` and `make test-win32`.
  *
  * Usage: korvanelle_wine_test.exe DLL PORT DATA_DIR [CLOSED_PORT]
  *   DLL          path of KorvanelleClient.dll
