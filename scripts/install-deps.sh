@@ -1,11 +1,23 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a Debian 12 machine, skipping what is there.
-# Usage: scripts/install-deps.sh [group...]   groups: build (default), demo, bench, win32, fuzz,
-#                                             coverage
+# Usage: scripts/install-deps.sh [--list] [group...]
+#   groups: build (default), demo, bench, win32, win64, fuzz, coverage
+#   --list  prints the packages the groups need on this machine, one a line, and installs nothing
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
+list_only=0
+if [ "${1:-}" = --list ]; then
+  list_only=1
+  shift
+fi
 groups=("$@")
 [ ${#groups[@]} -gt 0 ] || groups=(build)
+
+# 32-bit wine only where the kernel executes i386 programs; elsewhere it cannot start, and
+# the i386 architecture would only add to every apt-get update.
+. scripts/i386-probe.sh
+korv_i386_probe
 
 packages=()
 for group in "${groups[@]}"; do
@@ -14,15 +26,23 @@ for group in "${groups[@]}"; do
     demo)  packages+=(cmake make g++ python3) ;;
     # The peer parsers are for comparison only; nothing else links them.
     bench) packages+=(cmake make g++ python3 libbenchmark-dev libpugixml-dev libexpat1-dev) ;;
-    # The Windows DLL: the MinGW cross compiler (posix threads) and 32-bit wine to test it;
-    # the Linux build of the sample server serves the test.
-    win32) packages+=(cmake make g++ g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386) ;;
+    # The Windows builds: the MinGW cross compilers (posix threads) and wine of the same width
+    # to test them; the Linux build of the sample server serves the test.
+    win32)
+      packages+=(cmake make g++ g++-mingw-w64-i686-posix binutils-mingw-w64-i686)
+      [ "$korv_i386_ok" = 1 ] && packages+=(wine wine32:i386) ;;
+    win64) packages+=(cmake make g++ g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64) ;;
     # libFuzzer and the sanitizer runtimes come with clang's runtime package.
     fuzz) packages+=(cmake make clang libclang-rt-14-dev) ;;
     coverage) packages+=(cmake make g++ gcovr) ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done
+
+if [ "$list_only" = 1 ]; then
+  printf '%s\n' "${packages[@]}" | awk '!seen[$0]++'
+  exit 0
+fi
 
 missing=()
 for pkg in "${packages[@]}"; do

@@ -22,6 +22,21 @@ TEST(SafeFileNameTest, NamesThatWouldLeaveTheFolderAreDefused) {
   }
 }
 
+// On Windows "C:x" joined to the output folder is a path on drive C, "x:y" a stream of x,
+// and CON or nul.png a device; the fetched files must land in the folder as plain files.
+TEST(SafeFileNameTest, NamesWindowsWouldTakeElsewhereAreDefused) {
+  EXPECT_EQ(MakeSafeFileName("C:evil.png"), "C_evil.png");
+  EXPECT_EQ(MakeSafeFileName("img.png:stream"), "img.png_stream");
+  EXPECT_EQ(MakeSafeFileName("a*b?c\"<d>|e.png"), "a_b_c__d__e.png");
+  EXPECT_EQ(MakeSafeFileName("CON"), "_CON");
+  EXPECT_EQ(MakeSafeFileName("nul.png"), "_nul.png");
+  EXPECT_EQ(MakeSafeFileName("com7.tar.gz"), "_com7.tar.gz");
+  EXPECT_EQ(MakeSafeFileName("name."), "name_");
+  EXPECT_EQ(MakeSafeFileName("name "), "name_");
+  EXPECT_EQ(MakeSafeFileName("CONSOLE.png"), "CONSOLE.png");
+  EXPECT_EQ(MakeSafeFileName("COM0.png"), "COM0.png");
+}
+
 TEST(SafeFileNameTest, LongNamesAreCutOnACharacterBoundary) {
   std::string name;
   for (int i = 0; i < 100; ++i) {

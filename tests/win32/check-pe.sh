@@ -1,16 +1,24 @@
 #!/usr/bin/env bash
-# Checks the PE tables of the Windows build with objdump -p:
-# - KorvanelleClient.dll exports exactly the seventeen names, undecorated, numbered 1 to 17
-#   in the byte order of their names, under the module name KorvanelleClient.dll;
-# - the DLL and the test program import system DLLs only (the C/C++ runtime, libgcc and
-#   winpthread are linked in statically).
-# Usage: tests/win32/check-pe.sh DLL [EXE]
+# Checks the PE tables of a Windows build with objdump:
+# - KorvanelleClient.dll is a DLL of the build's machine (PE32 i386, or PE32+ x86-64);
+# - it exports exactly the seventeen names, undecorated, numbered 1 to 17 in the byte order
+#   of their names, under the module name KorvanelleClient.dll;
+# - the markup scanner's 16-byte stop search is in it (SSE2: pcmpeqb, pmovmskb);
+# - the DLL and the programs import system DLLs only (the C/C++ runtime, libgcc and
+#   winpthread are linked in statically), and the programs load the DLL at run time.
+# Usage: tests/win32/check-pe.sh win32|win64 DLL [EXE...]
 # Prints one line per check and "N passed, N failed"; exits non-zero on any failure.
 set -uo pipefail
 
-OBJDUMP="${OBJDUMP:-i686-w64-mingw32-objdump}"
-dll="${1:?usage: check-pe.sh DLL [EXE]}"
-exe="${2:-}"
+arch="${1:?usage: check-pe.sh win32|win64 DLL [EXE...]}"
+dll="${2:?usage: check-pe.sh win32|win64 DLL [EXE...]}"
+shift 2
+case "$arch" in
+  win32) prefix=i686-w64-mingw32; want_format=pei-i386; want_magic=010b ;;
+  win64) prefix=x86_64-w64-mingw32; want_format=pei-x86-64; want_magic=020b ;;
+  *) echo "check-pe.sh: unknown build '$arch' (win32 or win64)" >&2; exit 2 ;;
+esac
+OBJDUMP="${OBJDUMP:-$prefix-objdump}"
 
 passed=0
 failed=0
@@ -29,6 +37,14 @@ expected_exports="$(printf '%s\n' Connect Disconnect OpenPatient GetPatientName 
   LC_ALL=C sort | awk '{ print NR, $0 }')"
 
 dump="$("$OBJDUMP" -p "$dll")" || { echo "FAIL - $OBJDUMP -p $dll"; echo "0 passed, 1 failed"; exit 1; }
+
+# --- machine -----------------------------------------------------------------------------------
+format="$(printf '%s\n' "$dump" | sed -n 's/.*file format \(.*\)$/\1/p' | head -n 1)"
+magic="$(printf '%s\n' "$dump" | awk '/^Magic[ \t]/ { print $2; exit }')"
+characteristics="$(printf '%s\n' "$dump" | awk '/^Characteristics[ \t]/ { sub(/^0x/, "", $2); print $2; exit }')"
+check "$([ "$format" = "$want_format" ] && [ "$magic" = "$want_magic" ] &&
+         [ $((16#${characteristics:-0} & 0x2000)) -ne 0 ]; echo $?)" \
+  "$(basename "$dll") is a $want_format DLL, optional header magic $want_magic (got '$format', '$magic', characteristics ${characteristics:-?})"
 
 # --- exports ---------------------------------------------------------------------------------
 module_name="$(printf '%s\n' "$dump" | awk '/^Name[ \t]/ && /\.dll$/ { print $NF; exit }')"
@@ -81,12 +97,30 @@ check_imports "$dll" "$dump" "$system_dlls"
 check "$(grep -qiE 'DLL Name: (libstdc|libgcc|libwinpthread)' <<<"$dump"; [ $? -ne 0 ]; echo $?)" \
   "$(basename "$dll") needs no libstdc++, libgcc or winpthread DLL beside it"
 
-if [ -n "$exe" ]; then
+for exe in "$@"; do
   exe_dump="$("$OBJDUMP" -p "$exe")" || { check 1 "$OBJDUMP -p $exe"; exe_dump=""; }
+  exe_format="$(printf '%s\n' "$exe_dump" | sed -n 's/.*file format \(.*\)$/\1/p' | head -n 1)"
+  check "$([ "$exe_format" = "$want_format" ]; echo $?)" "$(basename "$exe") is $want_format (got '$exe_format')"
   check_imports "$exe" "$exe_dump" "$system_dlls|version\.dll"
   check "$(grep -qi 'DLL Name: KorvanelleClient' <<<"$exe_dump"; [ $? -ne 0 ]; echo $?)" \
     "$(basename "$exe") loads the DLL at run time (no import of KorvanelleClient.dll)"
-fi
+done
+
+# --- SSE2 in the scanner -----------------------------------------------------------------------
+# The stop searches are inlined into the scanner's functions: those whose code comes from
+# src/markup/MarkupScanner.cpp by the line table (the presets build with -g). Their
+# disassembly must hold the byte compares and the mask extraction, which the byte-wise
+# fallback has neither of.
+scanner="$("$OBJDUMP" -d -l "$dll" | awk '
+  function flush() { if (fromScanner) { functions++; eq += fnEq; mask += fnMask } }
+  /^[0-9a-f]+ <.*>:$/ { flush(); fromScanner = 0; fnEq = 0; fnMask = 0; next }
+  /^\/.*\/src\/markup\/MarkupScanner\.cpp:[0-9]+/ { fromScanner = 1 }
+  /\tpcmpeqb/ { fnEq++ }
+  /\tpmovmskb/ { fnMask++ }
+  END { flush(); printf "%d %d %d\n", functions, eq, mask }')"
+read -r scanner_functions scanner_pcmpeqb scanner_pmovmskb <<<"$scanner"
+check "$([ "${scanner_functions:-0}" -gt 0 ] && [ "${scanner_pcmpeqb:-0}" -gt 0 ] && [ "${scanner_pmovmskb:-0}" -gt 0 ]; echo $?)" \
+  "SSE2 in the markup scanner: ${scanner_pcmpeqb:-0} pcmpeqb, ${scanner_pmovmskb:-0} pmovmskb in the ${scanner_functions:-0} functions built from MarkupScanner.cpp"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,6 +1,6 @@
 /*
- * korvanelle_wine_test: a Windows host for KorvanelleClient.dll, run under wine by
- * `make test-win32` (tests/win32/run-wine-test.sh).
+ * korvanelle_wine_test: a Windows host for KorvanelleClient.dll (32- or 64-bit, built with the
+ * DLL's toolchain), run under wine by `make test-win64` and `make test-win32`.
  *
  * Usage: korvanelle_wine_test.exe DLL PORT DATA_DIR [CLOSED_PORT]
  *   DLL          path of KorvanelleClient.dll
@@ -152,21 +152,49 @@ static int ResolveExports(HMODULE module)
     return all;
 }
 
-/* The export directory as the loader sees it: module name, ordinal base, counts. */
+/* The export directory as the loader sees it: module name, ordinal base, counts. The optional
+ * header has two layouts (PE32 and PE32+, whose data directories sit at different offsets),
+ * so the walk reads the one the magic names; every address in the image is an offset (RVA)
+ * from the module's base, whatever the width of that base. */
 static void CheckExportDirectory(HMODULE module)
 {
     const unsigned char* base = (const unsigned char*)module;
     const IMAGE_DOS_HEADER* dos = (const IMAGE_DOS_HEADER*)base;
-    const IMAGE_NT_HEADERS32* nt = (const IMAGE_NT_HEADERS32*)(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY* entry = &nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    const unsigned char* ntBytes = base + dos->e_lfanew;
+    const IMAGE_FILE_HEADER* file = (const IMAGE_FILE_HEADER*)(ntBytes + sizeof(DWORD));
+    const WORD magic = *(const WORD*)(file + 1);
+    const IMAGE_DATA_DIRECTORY* entry;
     const IMAGE_EXPORT_DIRECTORY* dir;
     const char* name;
+#if defined(_WIN64)
+    const WORD wantMachine = IMAGE_FILE_MACHINE_AMD64;
+    const WORD wantMagic = IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+    const char* what = "a 64-bit x86-64 DLL (PE32+)";
+#else
+    const WORD wantMachine = IMAGE_FILE_MACHINE_I386;
+    const WORD wantMagic = IMAGE_NT_OPTIONAL_HDR32_MAGIC;
+    const char* what = "a 32-bit x86 DLL (PE32)";
+#endif
 
-    Check(nt->FileHeader.Machine == IMAGE_FILE_MACHINE_I386 &&
-              nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC &&
-              (nt->FileHeader.Characteristics & IMAGE_FILE_DLL) != 0,
-          "the module is a 32-bit x86 DLL");
-    if (!Check(entry->VirtualAddress != 0, "the module has an export directory"))
+    Check(dos->e_magic == IMAGE_DOS_SIGNATURE && *(const DWORD*)ntBytes == IMAGE_NT_SIGNATURE,
+          "the module starts with the DOS and PE signatures");
+    Check(file->Machine == wantMachine && magic == wantMagic && (file->Characteristics & IMAGE_FILE_DLL) != 0,
+          "the module is %s (machine 0x%04X, magic 0x%03X)", what, file->Machine, magic);
+    if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+        const IMAGE_OPTIONAL_HEADER64* optional = (const IMAGE_OPTIONAL_HEADER64*)(file + 1);
+        entry = optional->NumberOfRvaAndSizes > IMAGE_DIRECTORY_ENTRY_EXPORT
+                    ? &optional->DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT]
+                    : NULL;
+    } else if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
+        const IMAGE_OPTIONAL_HEADER32* optional = (const IMAGE_OPTIONAL_HEADER32*)(file + 1);
+        entry = optional->NumberOfRvaAndSizes > IMAGE_DIRECTORY_ENTRY_EXPORT
+                    ? &optional->DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT]
+                    : NULL;
+    } else {
+        entry = NULL;
+    }
+    if (!Check(entry != NULL && entry->VirtualAddress != 0 && entry->Size >= sizeof *dir,
+               "the module has an export directory"))
         return;
     dir = (const IMAGE_EXPORT_DIRECTORY*)(base + entry->VirtualAddress);
     name = (const char*)(base + dir->Name);
@@ -175,6 +203,18 @@ static void CheckExportDirectory(HMODULE module)
           "export table: ordinal base %lu, %lu functions, %lu names (want 1, 17, 17)",
           (unsigned long)dir->Base, (unsigned long)dir->NumberOfFunctions,
           (unsigned long)dir->NumberOfNames);
+    if (dir->NumberOfNames == 17) {
+        /* The name table is sorted (the loader's binary search needs it), and each name's
+         * ordinal is its place in that order: ordinal = base + index. */
+        const DWORD* names = (const DWORD*)(base + dir->AddressOfNames);
+        const WORD* ordinals = (const WORD*)(base + dir->AddressOfNameOrdinals);
+        int i, inOrder = 1;
+        for (i = 0; i < 17; ++i) {
+            if (strcmp((const char*)(base + names[i]), kExportNames[i]) != 0 || ordinals[i] != i)
+                inOrder = 0;
+        }
+        Check(inOrder, "export name table: the 17 names in byte order, name i has ordinal i + 1");
+    }
 }
 
 /* ---- the version record ---------------------------------------------------------------- */
@@ -632,6 +672,7 @@ int main(int argc, char** argv)
     int port;
     unsigned closedPort;
     HMODULE module;
+    DWORD loadError;
     char path[MAX_PATH];
     Blob markup;
     static ExpDocument doc; /* large: not on the stack */
@@ -653,7 +694,9 @@ int main(int argc, char** argv)
 
     /* Loading and the export table. */
     module = LoadLibraryA(dllPath);
-    if (!Check(module != NULL, "LoadLibraryA(%s) (error %lu)", dllPath, (unsigned long)GetLastError())) {
+    loadError = module != NULL ? 0 : GetLastError();
+    if (!Check(module != NULL, "LoadLibraryA(%s)", dllPath)) {
+        printf("    error %lu\n", (unsigned long)loadError);
         printf("%d passed, %d failed\n", g_passed, g_failed);
         return 1;
     }
