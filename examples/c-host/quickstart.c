@@ -1,6 +1,5 @@
 #include <stdio.h>
 #include "KorvanelleClient.h"
-
 int main(void) {
     char name[256];                                   /* code page 936 text */
     unsigned int size = sizeof name;
@@ -8,5 +7,4 @@ int main(void) {
     if (OpenPatient("P10001") && GetPatientName(name, &size))
         printf("%s: %d modalities\n", name, GetModalityCount());
     Disconnect();
-    return 0;
 }
