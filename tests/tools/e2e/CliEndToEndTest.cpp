@@ -159,8 +159,8 @@ TEST_F(CliEndToEndTest, FetchNeverWritesTwoNamesToOneFile) {
 
   const ProcessResult result = Cli({"fetch", "PX", "-o", out.string()});
   ASSERT_EQ(result.exitCode, 0) << result.err << result.out;
-  const auto json = CJsonValue::Parse(std::string(
-      [&] { auto b = CTempDataFolder::ReadFile((out / "patient.json").string()); return std::string(b.begin(), b.end()); }()));
+  const auto bytes = CTempDataFolder::ReadFile((out / "patient.json").string());
+  const auto json = CJsonValue::Parse(std::string(bytes.begin(), bytes.end()));
   ASSERT_TRUE(json);
   const auto& files = (*json)["files"].Items();
   ASSERT_EQ(files.size(), names.size());
