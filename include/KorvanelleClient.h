@@ -211,8 +211,8 @@ KORV_API void KORV_CALL Disconnect(void);
 KORV_API int KORV_CALL OpenPatient(const char* patientId);
 
 /* The patient's name: the value of the field "\xD0\xD5\xC3\xFB" (code page 936 for
- * "name") among the patient element's own fields, else in the first study of the first
- * modality that has one. Text protocol (see TEXT RESULTS); the empty text when there is
+ * "name") among the patient element's own fields; else, modality by modality, in the
+ * first study of each (later studies are not searched). Text protocol (see TEXT RESULTS); the empty text when there is
  * no such field or no document. 0 when not connected or size is null. No network. */
 KORV_API int KORV_CALL GetPatientName(char* buffer, unsigned int* size);
 
