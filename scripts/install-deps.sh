@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a Debian 12 machine, skipping what is there.
 # Usage: scripts/install-deps.sh [--list] [group...]
-#   groups: build (default), demo, bench, win32, win64, fuzz, coverage
+#   groups: build (default), demo, bench, win32, win64, fuzz, coverage, install
 #   --list  prints the packages the groups need on this machine, one a line, and installs nothing
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -35,6 +35,10 @@ for group in "${groups[@]}"; do
     # libFuzzer and the sanitizer runtimes come with clang's runtime package.
     fuzz) packages+=(cmake make clang libclang-rt-14-dev) ;;
     coverage) packages+=(cmake make g++ gcovr) ;;
+    # make test-install: pkg-config for the example hosts; a venv with Debian's setuptools
+    # (offline pip install) and pytest for the Python package.
+    install) packages+=(cmake make g++ binutils pkg-config python3 python3-venv python3-pip
+                        python3-setuptools python3-pytest) ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done

@@ -2,6 +2,15 @@
 
 #include <dlfcn.h>
 
+#include <type_traits>
+
+// A host that loads the library uses the header's pointer types: each must be exactly the
+// type of the function it names, or a call through it is undefined.
+#define KORV_SAME_TYPE(name) \
+    static_assert(std::is_same_v<Korv##name##Fn, decltype(&::name)>, #name);
+KORVANELLE_FOR_EACH_FUNCTION(KORV_SAME_TYPE)
+#undef KORV_SAME_TYPE
+
 namespace {
 
 template <typename Function>
@@ -18,22 +27,10 @@ const ClientLibrary* Load()
         return nullptr;
     static ClientLibrary library;
     ClientLibrary& l = library;
-    const bool all =
-        Resolve(handle, "Connect", l.Connect) && Resolve(handle, "Disconnect", l.Disconnect) &&
-        Resolve(handle, "OpenPatient", l.OpenPatient) &&
-        Resolve(handle, "GetPatientName", l.GetPatientName) &&
-        Resolve(handle, "GetModalityCount", l.GetModalityCount) &&
-        Resolve(handle, "GetModID", l.GetModID) && Resolve(handle, "GetModName", l.GetModName) &&
-        Resolve(handle, "GetStudyCount", l.GetStudyCount) &&
-        Resolve(handle, "GetStudyID", l.GetStudyID) &&
-        Resolve(handle, "GetStudyName", l.GetStudyName) &&
-        Resolve(handle, "GetFieldCount", l.GetFieldCount) &&
-        Resolve(handle, "GetFieldID", l.GetFieldID) &&
-        Resolve(handle, "GetFieldName", l.GetFieldName) &&
-        Resolve(handle, "GetFieldType", l.GetFieldType) &&
-        Resolve(handle, "GetFieldData", l.GetFieldData) &&
-        Resolve(handle, "GetThumbData", l.GetThumbData) &&
-        Resolve(handle, "GetImageData", l.GetImageData);
+    bool all = true;
+#define KORV_RESOLVE(name) all = Resolve(handle, #name, l.name) && all;
+    KORVANELLE_FOR_EACH_FUNCTION(KORV_RESOLVE)
+#undef KORV_RESOLVE
     return all ? &library : nullptr;
 }
 

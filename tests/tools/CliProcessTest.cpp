@@ -1,6 +1,8 @@
 // korvanelle as a process, for what it decides before it loads the client library.
 #include <gtest/gtest.h>
 
+#include "KorvanelleClient.h"
+
 #include <cstdio>
 #include <dlfcn.h>
 
@@ -27,12 +29,26 @@ TEST(CliProcessTest, HelpDocumentsCommandsAndExitCodes) {
 
 TEST(CliProcessTest, BadArgumentsExitWithTwoAndOneLine) {
   for (const auto& args : std::vector<std::vector<std::string>>{
-           {}, {"show"}, {"fetch", "P1"}, {"frobnicate"}, {"--port", "x", "show", "P1"}}) {
+           {}, {"show"}, {"fetch", "P1"}, {"frobnicate"}, {"--port", "x", "show", "P1"}, {"--port=x", "show", "P1"}}) {
     const ProcessResult result = RunCli(args);
     EXPECT_EQ(result.exitCode, 2) << ::testing::PrintToString(args);
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
     EXPECT_EQ(result.err.rfind("korvanelle: ", 0), 0u) << result.err;
+    EXPECT_NE(result.err.find("korvanelle --help"), std::string::npos) << result.err;
   }
+}
+
+TEST(CliProcessTest, BothToolsPrintTheirVersionAndAOneLineHint) {
+  const ProcessResult cli = RunCli({"--version"});
+  EXPECT_EQ(cli.exitCode, 0);
+  EXPECT_EQ(cli.out, "korvanelle " KORVANELLE_VERSION_STRING "\n");
+  const ProcessResult server = RunProcess({KORV_SERVER_EXECUTABLE, "--version"}, std::chrono::seconds(10));
+  EXPECT_EQ(server.exitCode, 0);
+  EXPECT_EQ(server.out, "korvanelle-server " KORVANELLE_VERSION_STRING "\n");
+  // A bad argument: one line naming it, and where to look, not the whole usage.
+  const ProcessResult bad = RunProcess({KORV_SERVER_EXECUTABLE, "--data", "d", "--frobnicate"}, std::chrono::seconds(10));
+  EXPECT_EQ(bad.exitCode, 2);
+  EXPECT_EQ(bad.err, "korvanelle-server: unknown argument '--frobnicate' (see korvanelle-server --help)\n");
 }
 
 TEST(CliProcessTest, UnloadableLibraryExitsWithOne) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "CommandLine.h"
+#include "KorvanelleClient.h"
 
 using korv::cli::CCommandLine;
 using korv::cli::CliOptions;
@@ -46,6 +47,27 @@ TEST_F(CommandLineTest, OutputCommandsTakeTheirTargetAndOutput) {
 TEST_F(CommandLineTest, DoubleDashLetsATargetStartWithADash) {
   ASSERT_TRUE(Parse({"show", "--", "-P1"})) << error;
   EXPECT_EQ(options.target, "-P1");
+}
+
+TEST_F(CommandLineTest, OptionsTakeTheirValueAfterAnEqualsSign) {
+  ASSERT_TRUE(Parse({"--port=7771", "--host=h", "--lib=/x/a=b.so", "fetch", "P1", "--output=d"})) << error;
+  EXPECT_EQ(options.port, 7771);
+  EXPECT_EQ(options.host, "h");
+  EXPECT_EQ(options.library, "/x/a=b.so");
+  EXPECT_EQ(options.output, "d");
+  // A target after "--" is never split, and flags take no value.
+  ASSERT_TRUE(Parse({"show", "--", "--x=y"})) << error;
+  EXPECT_EQ(options.target, "--x=y");
+  EXPECT_FALSE(Parse({"show", "P1", "--json=yes"}));
+  EXPECT_NE(error.find("--json takes no value"), std::string::npos) << error;
+  EXPECT_FALSE(Parse({"--port=", "show", "P1"}));
+  EXPECT_FALSE(Parse({"--port=70000", "show", "P1"}));
+}
+
+TEST_F(CommandLineTest, VersionNeedsNoCommand) {
+  ASSERT_TRUE(Parse({"--version"})) << error;
+  EXPECT_EQ(options.command, Command::Version);
+  EXPECT_EQ(std::string(CCommandLine::VersionText()), "korvanelle " KORVANELLE_VERSION_STRING "\n");
 }
 
 TEST_F(CommandLineTest, HelpWinsAnywhere) {

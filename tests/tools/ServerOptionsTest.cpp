@@ -63,6 +63,18 @@ TEST_F(ServerOptionsTest, BadValuesAreRefusedWithTheOptionNamed) {
 TEST_F(ServerOptionsTest, HelpNeedsNoData) {
   ASSERT_TRUE(Parse({"--help"}));
   EXPECT_TRUE(options.help);
+  ASSERT_TRUE(Parse({"--version"}));
+  EXPECT_TRUE(options.version);
+}
+
+TEST_F(ServerOptionsTest, OptionsTakeTheirValueAfterAnEqualsSign) {
+  ASSERT_TRUE(Parse({"--data=d=1", "--port=0", "--image-order=reverse", "--chunk-size=100"})) << error;
+  EXPECT_EQ(options.dataDir, "d=1");
+  EXPECT_EQ(options.port, 0);
+  EXPECT_EQ(options.imageOrder, ImageOrder::Reverse);
+  EXPECT_EQ(options.chunkSize, 100u);
+  EXPECT_FALSE(Parse({"--data=d", "--port=x"}));
+  EXPECT_NE(error.find("--port"), std::string::npos) << error;
 }
 
 }  // namespace

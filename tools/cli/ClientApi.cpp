@@ -16,24 +16,8 @@ void Lookup(const CDynamicLibrary& library, const char* name, Function& slot, st
 
 bool CClientApi::Bind(const CDynamicLibrary& library, ClientApi& api, std::string& error) {
   std::string missing;
-#define KORV_LOOKUP(name) Lookup(library, #name, api.name, missing)
-  KORV_LOOKUP(Connect);
-  KORV_LOOKUP(Disconnect);
-  KORV_LOOKUP(OpenPatient);
-  KORV_LOOKUP(GetPatientName);
-  KORV_LOOKUP(GetModalityCount);
-  KORV_LOOKUP(GetModID);
-  KORV_LOOKUP(GetModName);
-  KORV_LOOKUP(GetStudyCount);
-  KORV_LOOKUP(GetStudyID);
-  KORV_LOOKUP(GetStudyName);
-  KORV_LOOKUP(GetFieldCount);
-  KORV_LOOKUP(GetFieldID);
-  KORV_LOOKUP(GetFieldName);
-  KORV_LOOKUP(GetFieldType);
-  KORV_LOOKUP(GetFieldData);
-  KORV_LOOKUP(GetThumbData);
-  KORV_LOOKUP(GetImageData);
+#define KORV_LOOKUP(name) Lookup(library, #name, api.name, missing);
+  KORVANELLE_FOR_EACH_FUNCTION(KORV_LOOKUP)
 #undef KORV_LOOKUP
   if (!missing.empty()) {
     error = "the library lacks the exports " + missing;

@@ -9,23 +9,9 @@
 namespace korv::cli {
 
 struct ClientApi {
-  decltype(&::Connect) Connect = nullptr;
-  decltype(&::Disconnect) Disconnect = nullptr;
-  decltype(&::OpenPatient) OpenPatient = nullptr;
-  decltype(&::GetPatientName) GetPatientName = nullptr;
-  decltype(&::GetModalityCount) GetModalityCount = nullptr;
-  decltype(&::GetModID) GetModID = nullptr;
-  decltype(&::GetModName) GetModName = nullptr;
-  decltype(&::GetStudyCount) GetStudyCount = nullptr;
-  decltype(&::GetStudyID) GetStudyID = nullptr;
-  decltype(&::GetStudyName) GetStudyName = nullptr;
-  decltype(&::GetFieldCount) GetFieldCount = nullptr;
-  decltype(&::GetFieldID) GetFieldID = nullptr;
-  decltype(&::GetFieldName) GetFieldName = nullptr;
-  decltype(&::GetFieldType) GetFieldType = nullptr;
-  decltype(&::GetFieldData) GetFieldData = nullptr;
-  decltype(&::GetThumbData) GetThumbData = nullptr;
-  decltype(&::GetImageData) GetImageData = nullptr;
+#define KORV_API_MEMBER(name) Korv##name##Fn name = nullptr;
+  KORVANELLE_FOR_EACH_FUNCTION(KORV_API_MEMBER)
+#undef KORV_API_MEMBER
 };
 
 class CClientApi {

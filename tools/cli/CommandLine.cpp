@@ -1,6 +1,9 @@
 #include "CommandLine.h"
 
+#include <algorithm>
 #include <charconv>
+
+#include "KorvanelleClient.h"
 
 namespace korv::cli {
 namespace {
@@ -35,6 +38,7 @@ bool CommandFromName(const std::string& name, Command& command) {
 
 const char* CCommandLine::Usage() {
   return "usage: korvanelle [--host H] [--port P] [--lib PATH] COMMAND\n"
+         "       korvanelle --help | --version\n"
          "\n"
          "Commands:\n"
          "  show ID [--json]     the patient's name, modalities, studies and fields,\n"
@@ -43,6 +47,8 @@ const char* CCommandLine::Usage() {
          "  image NAME -o FILE   write the image NAME to FILE\n"
          "  fetch ID -o DIR      write DIR/patient.json and, for every image field, its\n"
          "                       thumbnail to DIR/thumbs/ and its image to DIR/images/\n"
+         "                       (names that would share a file get a ~N suffix;\n"
+         "                       patient.json lists the file of each name)\n"
          "\n"
          "Options:\n"
          "  --host H             server host name or IPv4 address (default 127.0.0.1)\n"
@@ -50,6 +56,8 @@ const char* CCommandLine::Usage() {
          "  --lib PATH           the client library to load (default: $KORVANELLE_LIB,\n"
          "                       else libKorvanelleClient.so of this build)\n"
          "  --help               this text\n"
+         "  --version            the version of korvanelle\n"
+         "Options that take a value accept --name=value as well as --name value.\n"
          "\n"
          "Exit codes:\n"
          "  0  success\n"
@@ -60,7 +68,24 @@ const char* CCommandLine::Usage() {
          "  5  thumbnail or image not available\n";
 }
 
-bool CCommandLine::Parse(const std::vector<std::string>& args, CliOptions& options, std::string& error) {
+const char* CCommandLine::VersionText() { return "korvanelle " KORVANELLE_VERSION_STRING "\n"; }
+
+bool CCommandLine::Parse(const std::vector<std::string>& rawArgs, CliOptions& options, std::string& error) {
+  // --name=value is --name value; after "--" nothing is split.
+  std::vector<std::string> args;
+  std::vector<bool> inlineValue;
+  for (const std::string& arg : rawArgs) {
+    const std::size_t equals = arg.find('=');
+    const bool ended = std::find(args.begin(), args.end(), "--") != args.end();
+    if (!ended && arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+      args.push_back(arg.substr(0, equals));
+      args.push_back(arg.substr(equals + 1));
+      inlineValue.insert(inlineValue.end(), {true, true});
+    } else {
+      args.push_back(arg);
+      inlineValue.push_back(false);
+    }
+  }
   std::vector<std::string> positional;
   bool optionsEnded = false;
   bool commandGiven = false;
@@ -70,10 +95,18 @@ bool CCommandLine::Parse(const std::vector<std::string>& args, CliOptions& optio
       positional.push_back(arg);
       continue;
     }
+    const bool takesValue = arg == "--host" || arg == "--port" || arg == "--lib" || arg == "--output";
+    if (inlineValue[i] && !takesValue) {
+      error = arg + " takes no value";
+      return false;
+    }
     if (arg == "--") {
       optionsEnded = true;
     } else if (arg == "--help" || arg == "-h") {
       options.command = Command::Help;
+      return true;
+    } else if (arg == "--version") {
+      options.command = Command::Version;
       return true;
     } else if (arg == "--json") {
       options.json = true;

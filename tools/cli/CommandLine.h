@@ -6,7 +6,7 @@
 
 namespace korv::cli {
 
-enum class Command { Help, Show, Thumb, Image, Fetch };
+enum class Command { Help, Version, Show, Thumb, Image, Fetch };
 
 struct CliOptions {
   Command command = Command::Help;
@@ -23,6 +23,8 @@ class CCommandLine {
   // False with error set when the arguments make no command.
   static bool Parse(const std::vector<std::string>& args, CliOptions& options, std::string& error);
   static const char* Usage();
+  // "korvanelle VERSION" and a newline.
+  static const char* VersionText();
 };
 
 }  // namespace korv::cli

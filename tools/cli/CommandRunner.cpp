@@ -9,6 +9,7 @@
 #include "PatientFormat.h"
 #include "SafeFileName.h"
 #include "TextConverter.h"
+#include "UniqueFileNames.h"
 
 namespace korv::cli {
 namespace {
@@ -58,6 +59,7 @@ int CCommandRunner::Dispatch(const std::string& target) {
     case Command::Fetch:
       return Fetch(target);
     case Command::Help:
+    case Command::Version:
       break;
   }
   return kExitBadArguments;
@@ -117,13 +119,18 @@ int CCommandRunner::Fetch(const std::string& id) {
   if (const int code = Open(id, patient); code != kExitOk) {
     return code;
   }
-  // Each image name once, in document order, with the file name it is saved under.
+  // Each image name once, in document order, with the file name it is saved under: names
+  // that sanitise to the same file (a/b.png, a_b.png, a\b.png) get distinct files.
   std::vector<std::pair<std::string, std::string>> images;
+  std::vector<SavedFileRecord> saved;
   std::set<std::string> seen;
+  CUniqueFileNames fileNames;
   auto collect = [&](const NodeRecord& node) {
     for (const FieldRecord& field : node.fields) {
       if (field.isImage && seen.insert(field.rawValue).second) {
-        images.emplace_back(field.rawValue, MakeSafeFileName(field.value));
+        const std::string fileName = fileNames.Claim(MakeSafeFileName(field.value));
+        images.emplace_back(field.rawValue, fileName);
+        saved.push_back({field.value, "thumbs/" + fileName, "images/" + fileName});
       }
     }
   };
@@ -144,7 +151,7 @@ int CCommandRunner::Fetch(const std::string& id) {
     return Fail(kExitFailure, "cannot create " + m_options.output + ": " + error.message());
   }
   const std::size_t count = 1 + 2 * images.size();
-  const std::string json = FormatPatientJson(patient);
+  const std::string json = FormatPatientJson(patient, saved);
   const std::string jsonPath = (dir / "patient.json").string();
   if (!WriteFile(jsonPath, json.data(), json.size())) {
     return Fail(kExitFailure, "cannot write " + jsonPath);

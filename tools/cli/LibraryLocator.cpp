@@ -5,6 +5,9 @@
 #ifndef KORV_CLI_LIBRARY_RELDIR
 #define KORV_CLI_LIBRARY_RELDIR "../src/api"
 #endif
+#ifndef KORV_CLI_INSTALLED_RELDIR
+#define KORV_CLI_INSTALLED_RELDIR "../lib"
+#endif
 
 namespace korv::cli {
 namespace {
@@ -36,7 +39,7 @@ std::string CLibraryLocator::Find(const std::string& fromCommandLine, const char
   if (CDynamicLibrary::FileExists(buildTree)) {
     return buildTree;
   }
-  const std::string installed = InFolder(InFolder(dir, "../lib"), fileName);
+  const std::string installed = InFolder(InFolder(dir, KORV_CLI_INSTALLED_RELDIR), fileName);
   return CDynamicLibrary::FileExists(installed) ? installed : buildTree;
 }
 

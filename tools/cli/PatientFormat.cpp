@@ -54,7 +54,9 @@ std::string FormatPatientTree(const PatientRecord& patient) {
   return out;
 }
 
-std::string FormatPatientJson(const PatientRecord& patient) {
+std::string FormatPatientJson(const PatientRecord& patient) { return FormatPatientJson(patient, {}); }
+
+std::string FormatPatientJson(const PatientRecord& patient, const std::vector<SavedFileRecord>& files) {
   CJsonWriter json;
   json.BeginObject();
   json.Key("id");
@@ -81,6 +83,21 @@ std::string FormatPatientJson(const PatientRecord& patient) {
     json.EndObject();
   }
   json.EndArray();
+  if (!files.empty()) {
+    json.Key("files");
+    json.BeginArray();
+    for (const SavedFileRecord& file : files) {
+      json.BeginObject();
+      json.Key("name");
+      json.String(file.name);
+      json.Key("thumb");
+      json.String(file.thumb);
+      json.Key("image");
+      json.String(file.image);
+      json.EndObject();
+    }
+    json.EndArray();
+  }
   json.EndObject();
   return json.Text() + "\n";
 }

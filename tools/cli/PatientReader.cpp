@@ -20,7 +20,7 @@ std::string ReadText(Getter getter) {
   return buffer;
 }
 
-bool ReadBytes(decltype(&::GetThumbData) getter, const std::string& name, std::vector<std::uint8_t>& bytes) {
+bool ReadBytes(KorvGetThumbDataFn getter, const std::string& name, std::vector<std::uint8_t>& bytes) {
   unsigned int size = 0;
   if (getter(name.c_str(), nullptr, &size) == 0) {
     return false;
@@ -49,7 +49,7 @@ PatientRecord CPatientReader::Read(const std::string& id) const {
   return patient;
 }
 
-NodeRecord CPatientReader::ReadNode(ModID node, decltype(&::GetModName) nameGetter) const {
+NodeRecord CPatientReader::ReadNode(ModID node, KorvGetModNameFn nameGetter) const {
   NodeRecord record;
   record.name = CTextConverter::ToUtf8(ReadText([&](char* b, unsigned* s) { return nameGetter(node, b, s); }));
   const int fields = m_api.GetFieldCount(node);

@@ -21,7 +21,7 @@ class CPatientReader {
   bool ReadImage(const std::string& rawName, std::vector<std::uint8_t>& bytes) const;
 
  private:
-  NodeRecord ReadNode(ModID node, decltype(&::GetModName) nameGetter) const;
+  NodeRecord ReadNode(ModID node, KorvGetModNameFn nameGetter) const;
 
   const ClientApi& m_api;
 };

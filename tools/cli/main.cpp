@@ -23,6 +23,10 @@ int main(int argc, char** argv) {
     std::fputs(CCommandLine::Usage(), stdout);
     return kExitOk;
   }
+  if (options.command == Command::Version) {
+    std::fputs(CCommandLine::VersionText(), stdout);
+    return kExitOk;
+  }
   const std::string path = CLibraryLocator::Find(options.library, std::getenv("KORVANELLE_LIB"));
   CDynamicLibrary library;
   ClientApi api;

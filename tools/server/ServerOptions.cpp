@@ -3,6 +3,8 @@
 #include <charconv>
 #include <string>
 
+#include "KorvanelleClientVersion.h"
+
 namespace korv::server {
 namespace {
 
@@ -35,17 +37,36 @@ const char* CServerOptions::Usage() {
          "                              zero-length-chunk, other-name or late-reply (which waits\n"
          "                              5500 ms before each reply message unless --delay-ms is given)\n"
          "  --help                      this text\n"
+         "  --version                   the version\n"
+         "Options accept --name=value as well as --name value.\n"
          "\n"
          "The first line on stdout is \"listening on ADDR:PORT\". One log line per request goes\n"
          "to stderr. SIGINT or SIGTERM stop the server.\n";
 }
 
-bool CServerOptions::Parse(const std::vector<std::string>& args, ServerOptions& options, std::string& error) {
+const char* CServerOptions::VersionText() { return "korvanelle-server " KORVANELLE_VERSION_STRING "\n"; }
+
+bool CServerOptions::Parse(const std::vector<std::string>& rawArgs, ServerOptions& options, std::string& error) {
+  // --name=value is --name value.
+  std::vector<std::string> args;
+  for (const std::string& arg : rawArgs) {
+    const std::size_t equals = arg.find('=');
+    if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+      args.push_back(arg.substr(0, equals));
+      args.push_back(arg.substr(equals + 1));
+    } else {
+      args.push_back(arg);
+    }
+  }
   bool delayGiven = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
       options.help = true;
+      return true;
+    }
+    if (arg == "--version") {
+      options.version = true;
       return true;
     }
     if (arg != "--data" && arg != "--bind" && arg != "--port" && arg != "--chunk-size" &&

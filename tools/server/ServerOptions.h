@@ -19,6 +19,7 @@ struct ServerOptions {
   int delayMs = 0;
   ServerFault fault = ServerFault::None;
   bool help = false;
+  bool version = false;
 };
 
 class CServerOptions {
@@ -26,6 +27,8 @@ class CServerOptions {
   // False with error set when the arguments are not usable.
   static bool Parse(const std::vector<std::string>& args, ServerOptions& options, std::string& error);
   static const char* Usage();
+  // "korvanelle-server VERSION" and a newline.
+  static const char* VersionText();
 };
 
 }  // namespace korv::server

@@ -12,11 +12,15 @@ int main(int argc, char** argv) {
   ServerOptions options;
   std::string error;
   if (!CServerOptions::Parse(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
-    std::fprintf(stderr, "korvanelle-server: %s\n%s", error.c_str(), CServerOptions::Usage());
+    std::fprintf(stderr, "korvanelle-server: %s (see korvanelle-server --help)\n", error.c_str());
     return 2;
   }
   if (options.help) {
     std::fputs(CServerOptions::Usage(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::fputs(CServerOptions::VersionText(), stdout);
     return 0;
   }
   CServer server(options);

@@ -3,6 +3,7 @@
 
 #include <dlfcn.h>
 #include <filesystem>
+#include <set>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -131,8 +132,51 @@ TEST_F(CliEndToEndTest, FetchWritesByteIdenticalFiles) {
       << result.out;
   const ProcessResult show = Cli({"show", "P10001", "--json"});
   ASSERT_EQ(show.exitCode, 0);
+  // patient.json is show's JSON plus the list of the files written for each image name.
   const auto written = CTempDataFolder::ReadFile((out / "patient.json").string());
-  EXPECT_EQ(std::string(written.begin(), written.end()), show.out);
+  const std::string json(written.begin(), written.end());
+  const std::string showBody = show.out.substr(0, show.out.rfind("\n}"));
+  EXPECT_EQ(json.substr(0, showBody.size()), showBody);
+  EXPECT_EQ(json.compare(showBody.size(), 13, ",\n  \"files\": "), 0) << json.substr(showBody.size());
+}
+
+// Image names that all sanitise to the file a_b.png (case aside): each must land in a file
+// of its own, listed in patient.json, and none may overwrite another.
+TEST_F(CliEndToEndTest, FetchNeverWritesTwoNamesToOneFile) {
+  const std::vector<std::string> names = {"a_b.png", "A_B.png", "a\x01" "b.png", "a\x7f" "b.png"};
+  std::string markup = "<?xml version=\"1.0\" encoding=\"GB2312\"?>\n<ROOT><Patient Name=\"X\" ID=\"PX\"><Fields>"
+                       "<Text><Field FieldName=\"\xd0\xd5\xc3\xfb\" FieldValue=\"X\"/></Text></Fields>"
+                       "<Modality Name=\"CT\"><Study Name=\"S\"><Fields><Image>";
+  CTempDataFolder data;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    markup += "<Field FieldName=\"i" + std::to_string(i) + "\" FieldValue=\"" + names[i] + "\"/>";
+    data.Write("thumbs", names[i], CTempDataFolder::NoiseBytes(100 + i, static_cast<std::uint32_t>(i)));
+    data.Write("images", names[i], CTempDataFolder::NoiseBytes(5000 + i, static_cast<std::uint32_t>(i + 10)));
+  }
+  markup += "</Image></Fields></Study></Modality></Patient></ROOT>";
+  data.Write("patients", "PX.xml", markup);
+  ASSERT_TRUE(server.Start(data.Path(), {})) << server.Log();
+
+  const ProcessResult result = Cli({"fetch", "PX", "-o", out.string()});
+  ASSERT_EQ(result.exitCode, 0) << result.err << result.out;
+  const auto bytes = CTempDataFolder::ReadFile((out / "patient.json").string());
+  const auto json = CJsonValue::Parse(std::string(bytes.begin(), bytes.end()));
+  ASSERT_TRUE(json);
+  const auto& files = (*json)["files"].Items();
+  ASSERT_EQ(files.size(), names.size());
+  std::set<std::string> written;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    EXPECT_EQ(files[i]["name"].Str(), names[i]);
+    for (const std::string kind : {"thumb", "image"}) {
+      const std::string path = files[i][kind].Str();
+      EXPECT_EQ(path.rfind(kind + "s/", 0), 0u) << path;
+      EXPECT_TRUE(written.insert(path).second) << "two names written to " << path;
+      EXPECT_EQ(CTempDataFolder::ReadFile((out / path).string()),
+                CTempDataFolder::ReadFile(data.Path() + "/" + kind + "s/" + names[i]))
+          << path;
+    }
+  }
+  EXPECT_EQ(files[0]["image"].Str(), "images/a_b.png");
 }
 
 TEST_F(CliEndToEndTest, ThumbAndImageCommandsWriteTheFiles) {

@@ -1,0 +1,20 @@
+// Hands out file names for one folder so that no two names from the server share a file.
+#pragma once
+
+#include <set>
+#include <string>
+
+namespace korv::cli {
+
+class CUniqueFileNames {
+ public:
+  // The safe name itself when it is still free, else the name with "~2", "~3", ... before
+  // its extension. Names differing only in ASCII case count as the same file, as on the
+  // case-insensitive file systems of Windows and macOS.
+  std::string Claim(const std::string& safeName);
+
+ private:
+  std::set<std::string> m_taken;  // ASCII-lower-cased
+};
+
+}  // namespace korv::cli
