@@ -61,8 +61,10 @@ long ReadNumber(const char* p, int base)
 }
 
 // "&#" at i: appends the character and returns the offset after the ';', or returns 0 when
-// the reference stays as written.
-std::int32_t DecodeCharacterReference(const char* text, std::int32_t i, std::string& out)
+// the reference stays as written. The ';' must lie inside the range (before end): a value
+// that ends in an unterminated reference keeps it as written rather than borrowing a ';'
+// from the markup that follows.
+std::int32_t DecodeCharacterReference(const char* text, std::int32_t i, std::int32_t end, std::string& out)
 {
     std::int32_t digits = i + 2;
     int base = 10;
@@ -70,10 +72,9 @@ std::int32_t DecodeCharacterReference(const char* text, std::int32_t i, std::str
         base = 16;
         ++digits;
     }
-    // The ';' is looked for beyond the range too, but never beyond the text.
     std::int32_t semicolon = digits;
     for (;;) {
-        if (text[semicolon] == '\0' || semicolon - digits > kMaxReferenceDigits) {
+        if (semicolon >= end || text[semicolon] == '\0' || semicolon - digits > kMaxReferenceDigits) {
             return 0;
         }
         if (text[semicolon] == ';') {
@@ -131,7 +132,7 @@ std::string DecodeText(const char* text, std::int32_t start, std::int32_t length
             i = stop;
             continue;
         }
-        const std::int32_t after = text[i + 1] == '#' ? DecodeCharacterReference(text, i, out)
+        const std::int32_t after = text[i + 1] == '#' ? DecodeCharacterReference(text, i, end, out)
                                                        : DecodeEntityReference(text, i, end, out);
         if (after > 0) {
             i = after;

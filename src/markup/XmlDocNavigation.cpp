@@ -2,6 +2,7 @@
 #include "markup/XmlDoc.h"
 
 #include "markup/ScanCursor.h"
+#include "markup/StartTagReader.h"
 #include "markup/TextDecoder.h"
 #include "markup/WordReader.h"
 
@@ -118,4 +119,13 @@ std::string CXmlDoc::AttributeName(int index) const
         }
     }
     return std::string(cursor.Word(), static_cast<size_t>(cursor.WordLength()));
+}
+
+bool CXmlDoc::ReadChildTag(CStartTagReader& reader) const
+{
+    if (m_nChild == 0) {
+        return false;
+    }
+    reader.Begin(m_strText.c_str(), Entry(m_nChild).offset);
+    return true;
 }
