@@ -49,8 +49,9 @@ bool CPatientDoc::Load(const char* pszText)
     }
     CXmlDoc nav;
     // The parser's verdict is not needed: rejected text holds no elements, so the search
-    // for "ROOT" below fails.
-    nav.LoadText(pszText);
+    // for "ROOT" below fails. The caller's text outlives the build, which copies what the
+    // tree keeps, so the navigator reads it where it is.
+    nav.LoadBorrowedText(pszText);
 
     Free();
     m_pRoot = std::make_unique<CInfoNode>();

@@ -9,7 +9,7 @@
 ScanCursor CXmlDoc::TagCursor(std::int32_t index) const
 {
     ScanCursor cursor;
-    cursor.text = m_strText.c_str();
+    cursor.text = m_pText;
     cursor.next = Entry(index).offset + 1;
     return cursor;
 }
@@ -126,6 +126,6 @@ bool CXmlDoc::ReadChildTag(CStartTagReader& reader) const
     if (m_nChild == 0) {
         return false;
     }
-    reader.Begin(m_strText.c_str(), Entry(m_nChild).offset);
+    reader.Begin(m_pText, Entry(m_nChild).offset);
     return true;
 }
