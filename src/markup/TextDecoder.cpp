@@ -124,10 +124,11 @@ std::string DecodeText(const char* text, std::int32_t start, std::int32_t length
         if (text[i] != '&') {
             // A run without references is copied whole. '&' and NUL are below 0x40 and never
             // a trail byte, so the run ends where stepping by characters would stop.
-            std::int32_t stop = i + 1;
-            while (stop < end && text[stop] != '&' && text[stop] != '\0') {
-                ++stop;
-            }
+            // The NUL is looked for first, so nothing past the text is read.
+            const size_t avail = strnlen(text + i, static_cast<size_t>(end - i));
+            const void* amp = std::memchr(text + i, '&', avail);
+            const std::int32_t stop = amp != nullptr ? static_cast<std::int32_t>(static_cast<const char*>(amp) - text)
+                                                     : i + static_cast<std::int32_t>(avail);
             out.append(text + i, static_cast<size_t>(stop - i));
             i = stop;
             continue;
