@@ -108,7 +108,7 @@ bool CBareClient::ReadFrame(std::uint16_t& type)
     return ReadExactly(m_body.data(), m_body.size());
 }
 
-std::uint64_t CBareClient::FetchImage(const std::string& name)
+std::uint64_t CBareClient::FetchImage(const std::string& name, unsigned char* into, std::size_t capacity)
 {
     std::vector<unsigned char> payload;
     PutString(payload, name);
@@ -130,7 +130,12 @@ std::uint64_t CBareClient::FetchImage(const std::string& name)
             return 0;
         }
         const std::int32_t total = Get32(m_body.data() + fixed + 12);
+        const std::int32_t offset = Get32(m_body.data() + fixed + 16);
         const std::size_t count = m_body[fixed + 20] | (m_body[fixed + 21] << 8);
+        if (offset < 0 || static_cast<std::size_t>(offset) + count > capacity || m_body.size() < fixed + 22 + count) {
+            return 0;
+        }
+        std::memcpy(into + offset, m_body.data() + fixed + 22, count);
         received += count;
         if (total < 2 || received >= static_cast<std::uint64_t>(total)) {
             return received;

@@ -15,8 +15,9 @@ public:
     CBareClient& operator=(const CBareClient&) = delete;
 
     bool Connect(int port);
-    // Image request; returns the image's bytes received (0 on failure).
-    std::uint64_t FetchImage(const std::string& name);
+    // Image request; the chunks are copied to their offsets in `into` (of `capacity` bytes),
+    // as any client must assemble them. Returns the image's bytes received (0 on failure).
+    std::uint64_t FetchImage(const std::string& name, unsigned char* into, std::size_t capacity);
     // "HISID" query; returns the text bytes received (0 on failure).
     std::uint64_t FetchPatient(const std::string& id);
 

@@ -105,3 +105,92 @@ std::string CDocGenerator::ByFieldCount(int fields)
     Tail(out);
     return out;
 }
+
+namespace {
+
+void DenseField(std::string& out, const char* name, int n, const std::string& value)
+{
+    out += "<F FieldName=\"";
+    out += name;
+    out += std::to_string(n % 7);
+    out += "\" FieldValue=\"";
+    out += value;
+    out += "\"/>";
+}
+
+void DenseStudy(std::string& out, int n)
+{
+    const std::string number = std::to_string(n);
+    out += "<Study Name=\"";
+    out += kStudyNames[n % 2];
+    out += " #" + number + "\" Date=\"2023-03-" + std::to_string(10 + n % 19) + "\" ID=\"S" + number +
+           "\" Dept=\"" + kPatientNames[n % 3] + "\"><Fields><Text>";
+    const char* const names[] = {kPart, kFinding, kOpinion};
+    for (int f = 0; f < CDocGenerator::kDenseFieldsPerStudy - 4; ++f) {
+        std::string value;
+        switch (f % 4) {
+        case 0: value = std::string(kNodule) + " &lt; " + std::to_string(1 + f % 9) + "cm"; break;
+        case 1: value = "&quot;" + std::string(kClearEdge) + "&quot; &amp; " + number; break;
+        case 2: value = std::string(kRecheck) + " &#20013;&#x6587;"; break;
+        default: value = std::to_string(n * 31 + f); break;
+        }
+        DenseField(out, names[f % 3], f, value);
+    }
+    out += "</Text><Image>";
+    for (int f = 0; f < 4; ++f) {
+        DenseField(out, kImage, f, "P90001_" + number + "_" + std::to_string(f) + ".png");
+    }
+    out += "</Image></Fields></Study>";
+}
+
+} // namespace
+
+std::string CDocGenerator::Dense(std::size_t bytes)
+{
+    std::string out;
+    out.reserve(bytes + 8192);
+    out += "<?xml version=\"1.0\" encoding=\"GB2312\"?><ROOT><Patient Name=\"";
+    out += kPatientNames[0];
+    out += "\" ID=\"P90001\" Sex=\"M\" Age=\"56\"><Fields><Text>";
+    DenseField(out, "\xd0\xd5\xc3\xfb", 0, kPatientNames[0]);
+    out += "</Text></Fields>";
+    for (int n = 0; out.size() < bytes; ++n) {
+        if (n % kStudiesPerModality == 0) {
+            if (n > 0) {
+                out += "</Modality>";
+            }
+            out += "<Modality Name=\"";
+            out += kModalities[(n / kStudiesPerModality) % 6];
+            out += "\" Count=\"" + std::to_string(kStudiesPerModality) + "\">";
+        }
+        DenseStudy(out, n);
+    }
+    out += "</Modality></Patient></ROOT>";
+    return out;
+}
+
+std::string CDocGenerator::WideElement(int attributes)
+{
+    std::string out = "<ROOT><Patient><Wide";
+    out.reserve(static_cast<std::size_t>(attributes) * 24 + 64);
+    for (int i = 0; i < attributes; ++i) {
+        out += " a";
+        out += std::to_string(i);
+        out += (i % 10 == 0) ? "=\"v&amp;" : "=\"v";
+        out += std::to_string(i);
+        out += '"';
+    }
+    out += "/></Patient></ROOT>";
+    return out;
+}
+
+std::string CDocGenerator::NameOnlySiblings(std::size_t bytes)
+{
+    std::string out = "<ROOT><Patient>";
+    out.reserve(bytes + 64);
+    while (out.size() < bytes) {
+        out += "<Modality Name=\"m\"/>\n";
+    }
+    out += "</Patient></ROOT>";
+    return out;
+}

@@ -13,7 +13,8 @@ CServerProcess::~CServerProcess()
 }
 
 bool CServerProcess::Start(const std::string& program, const std::string& dataDir,
-                           const std::vector<std::string>& extraArgs, std::string& error)
+                           const std::vector<std::string>& extraArgs, const std::string& logPath,
+                           std::string& error)
 {
     int pipeFds[2];
     if (pipe(pipeFds) != 0) {
@@ -35,10 +36,10 @@ bool CServerProcess::Start(const std::string& program, const std::string& dataDi
     }
     if (m_pid == 0) {
         dup2(pipeFds[1], STDOUT_FILENO);
-        // One log line per request would only slow the server down.
-        const int devNull = open("/dev/null", O_WRONLY);
-        if (devNull >= 0) {
-            dup2(devNull, STDERR_FILENO);
+        // One log line per request: the bench counts the requests the server answered.
+        const int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, 0600);
+        if (log >= 0) {
+            dup2(log, STDERR_FILENO);
         }
         close(pipeFds[0]);
         close(pipeFds[1]);

@@ -13,9 +13,10 @@ public:
     CServerProcess& operator=(const CServerProcess&) = delete;
 
     // Starts `program --data dataDir --port 0` plus extraArgs and reads its "listening on"
-    // line. False (with the reason in error) when it does not come up.
+    // line; its request log (stderr) goes to logPath. False (with the reason in error) when
+    // it does not come up.
     bool Start(const std::string& program, const std::string& dataDir, const std::vector<std::string>& extraArgs,
-               std::string& error);
+               const std::string& logPath, std::string& error);
     void Stop();
     int Port() const { return m_port; }
 

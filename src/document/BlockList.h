@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <new>
 #include <type_traits>
@@ -41,6 +42,8 @@ public:
     const CEntry* Tail() const { return m_pTail; }
     std::int32_t Count() const { return m_nCount; }
     int BlockCount() const { return m_nBlocks; }
+    // Bytes of one block of entries, for accounting.
+    static constexpr std::size_t BlockBytes() { return sizeof(SBlock); }
 
     // The entry at a 0-based position from the head, or null when out of range.
     const CEntry* At(std::int32_t index) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -13,6 +14,11 @@
 // The tree must not change while the index refers to it.
 class CDocIndex {
 public:
+    // About what the index takes per node and per field once built (records, handle runs and
+    // lookup tables), for the build budget.
+    static constexpr std::size_t kBytesPerNode = 48;
+    static constexpr std::size_t kBytesPerField = 24;
+
     void Build(const CInfoNode* pRoot);
     void Clear();
 

@@ -1,5 +1,8 @@
 #include "document/PatientDoc.h"
 
+#include <utility>
+
+#include "document/BuildBudget.h"
 #include "document/NodeBuilder.h"
 #include "document/TreeWalk.h"
 #include "markup/XmlDoc.h"
@@ -46,15 +49,28 @@ bool CPatientDoc::Load(const char* pszText)
     }
     CXmlDoc nav;
     // The parser's verdict is not needed: rejected text holds no elements, so the search
-    // for "ROOT" below fails.
-    nav.LoadText(pszText);
+    // for "ROOT" below fails. The caller's text outlives the build, which copies what the
+    // tree keeps, so the navigator reads it where it is.
+    nav.LoadBorrowedText(pszText);
 
     Free();
     m_pRoot = std::make_unique<CInfoNode>();
+    CBuildBudget budget = CBuildBudget::ForText(nav.TextLength());
     bool bBuilt = nav.FindElement("ROOT") && nav.FindChild() &&
-                  CNodeBuilder::BuildNode(&nav, m_pRoot.get());
+                  CNodeBuilder::BuildNode(&nav, m_pRoot.get(), &budget);
+    if (budget.Exceeded()) {
+        // The part built so far goes; the document is left empty.
+        m_pRoot = std::make_unique<CInfoNode>();
+        bBuilt = false;
+    }
     m_index.Build(m_pRoot.get());
     return bBuilt;
+}
+
+void CPatientDoc::Swap(CPatientDoc& other) noexcept
+{
+    std::swap(m_pRoot, other.m_pRoot);
+    std::swap(m_index, other.m_index);
 }
 
 std::string CPatientDoc::GetPatientName() const

@@ -19,9 +19,14 @@ public:
     CPatientDoc& operator=(const CPatientDoc&) = delete;
 
     // Rebuilds the tree from markup text. Null or empty text changes nothing; any other
-    // text replaces the tree, which stays an empty root when nothing could be built.
+    // text replaces the tree, which stays an empty root when nothing could be built. A text
+    // whose tree would take more than CBuildBudget::kTimesText times its size (plus a little)
+    // builds nothing either: it leaves the empty root and gives false.
     bool Load(const char* pszText);
     void Free();
+    // Exchanges the whole state (tree and index) with another document; the handles of each
+    // tree keep designating its entries, now in the other document.
+    void Swap(CPatientDoc& other) noexcept;
     // Replaces the tree with one built elsewhere; every earlier handle designates nothing.
     void SetRoot(std::unique_ptr<CInfoNode> pRoot);
     const CInfoNode* Root() const { return m_pRoot.get(); }

@@ -61,8 +61,10 @@ long ReadNumber(const char* p, int base)
 }
 
 // "&#" at i: appends the character and returns the offset after the ';', or returns 0 when
-// the reference stays as written.
-std::int32_t DecodeCharacterReference(const char* text, std::int32_t i, std::string& out)
+// the reference stays as written. The ';' must lie inside the range (before end): a value
+// that ends in an unterminated reference keeps it as written rather than borrowing a ';'
+// from the markup that follows.
+std::int32_t DecodeCharacterReference(const char* text, std::int32_t i, std::int32_t end, std::string& out)
 {
     std::int32_t digits = i + 2;
     int base = 10;
@@ -70,10 +72,9 @@ std::int32_t DecodeCharacterReference(const char* text, std::int32_t i, std::str
         base = 16;
         ++digits;
     }
-    // The ';' is looked for beyond the range too, but never beyond the text.
     std::int32_t semicolon = digits;
     for (;;) {
-        if (text[semicolon] == '\0' || semicolon - digits > kMaxReferenceDigits) {
+        if (semicolon >= end || text[semicolon] == '\0' || semicolon - digits > kMaxReferenceDigits) {
             return 0;
         }
         if (text[semicolon] == ';') {
@@ -123,15 +124,16 @@ std::string DecodeText(const char* text, std::int32_t start, std::int32_t length
         if (text[i] != '&') {
             // A run without references is copied whole. '&' and NUL are below 0x40 and never
             // a trail byte, so the run ends where stepping by characters would stop.
-            std::int32_t stop = i + 1;
-            while (stop < end && text[stop] != '&' && text[stop] != '\0') {
-                ++stop;
-            }
+            // The NUL is looked for first, so nothing past the text is read.
+            const size_t avail = strnlen(text + i, static_cast<size_t>(end - i));
+            const void* amp = std::memchr(text + i, '&', avail);
+            const std::int32_t stop = amp != nullptr ? static_cast<std::int32_t>(static_cast<const char*>(amp) - text)
+                                                     : i + static_cast<std::int32_t>(avail);
             out.append(text + i, static_cast<size_t>(stop - i));
             i = stop;
             continue;
         }
-        const std::int32_t after = text[i + 1] == '#' ? DecodeCharacterReference(text, i, out)
+        const std::int32_t after = text[i + 1] == '#' ? DecodeCharacterReference(text, i, end, out)
                                                        : DecodeEntityReference(text, i, end, out);
         if (after > 0) {
             i = after;

@@ -6,5 +6,6 @@
 // Copies `length` bytes of the NUL-terminated text from start, replacing the entity references
 // "&lt;", "&amp;", "&gt;", "&apos;", "&quot;" and the character references "&#N;" and "&#xH;"
 // (converted to code page 936) by their characters. Anything that is not a complete reference
-// stays as written. The result is never longer than the range.
+// stays as written; a reference counts only when its ';' lies inside the range. The result is
+// never longer than the range.
 std::string DecodeText(const char* text, std::int32_t start, std::int32_t length);

@@ -11,15 +11,23 @@ bool IsSpace(unsigned char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
+// Bytes that end an unquoted word (the NUL too), as a table: the word loop tests one byte
+// per character with a single load.
+struct SWordEnds {
+    bool ends[256] = {};
+    constexpr SWordEnds()
+    {
+        ends[0] = true;
+        for (const char* p = " \t\n\r<>=\\/?!"; *p != '\0'; ++p) {
+            ends[static_cast<unsigned char>(*p)] = true;
+        }
+    }
+};
+constexpr SWordEnds kWordEnds;
+
 bool EndsWord(unsigned char c)
 {
-    switch (c) {
-    case ' ': case '\t': case '\n': case '\r':
-    case '<': case '>': case '=': case '\\': case '/': case '?': case '!':
-        return true;
-    default:
-        return false;
-    }
+    return c != '\0' && kWordEnds.ends[c];
 }
 
 std::int32_t CharAt(const char* text, std::int32_t pos)
@@ -82,7 +90,7 @@ bool ScanWord(ScanCursor& cursor)
         const auto byte = static_cast<unsigned char>(text[p]);
         // Bytes below 0x81 are characters of their own; only a lead byte may take two.
         if (byte < 0x81) {
-            if (byte == '\0' || EndsWord(byte)) {
+            if (kWordEnds.ends[byte]) {
                 break;
             }
             ++p;

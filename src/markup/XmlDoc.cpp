@@ -75,6 +75,18 @@ bool CXmlDoc::LoadText(const char* text)
     } else {
         m_strText.assign(text);
     }
+    m_pText = m_strText.c_str();
+    m_nTextLength = m_strText.size();
+    m_strErrorText.clear();
+    return Parse();
+}
+
+bool CXmlDoc::LoadBorrowedText(const char* text)
+{
+    m_strText.clear();
+    m_strText.shrink_to_fit();
+    m_pText = text != nullptr ? text : "";
+    m_nTextLength = std::strlen(m_pText);
     m_strErrorText.clear();
     return Parse();
 }
@@ -87,7 +99,7 @@ bool CXmlDoc::Parse()
     m_nUsed = 1;
 
     // Offsets are signed 32-bit; a text they cannot address is refused whole.
-    const size_t textLength = m_strText.size();
+    const size_t textLength = m_nTextLength;
     const bool tooLarge = textLength > static_cast<size_t>(INT32_MAX);
     const auto length = tooLarge ? 0 : static_cast<std::int32_t>(textLength);
     GrowTable(length / kTextBytesPerEntry + kExtraEntries);
@@ -101,7 +113,7 @@ bool CXmlDoc::Parse()
         m_strErrorText = MSG_EMPTY_DOCUMENT;
     } else {
         ScanCursor cursor;
-        cursor.text = m_strText.c_str();
+        cursor.text = m_pText;
         cursor.next = 0;
         cursor.length = length;
         const std::int32_t root = ParseElements(0, cursor);

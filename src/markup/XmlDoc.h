@@ -6,6 +6,7 @@
 #include "markup/ElementEntry.h"
 
 struct ScanCursor;
+class CStartTagReader;
 
 // The library's markup document: parses a text in one pass into a table of its elements and
 // walks that table by element and attribute. The text stays as it was; names and attribute
@@ -25,6 +26,9 @@ public:
     // well-formed with one root element; otherwise ErrorText says why and the document has no
     // root. All three positions are 0 afterwards.
     bool LoadText(const char* text);
+    // The same without a copy: the document reads the caller's text, which must stay
+    // unchanged and alive until the next load or the document's end.
+    bool LoadBorrowedText(const char* text);
 
     // Next element on the current level: after the current one, or the parent's first child
     // when there is none; with a name, the first such that matches it. Null or empty: any.
@@ -41,6 +45,11 @@ public:
     std::string AttributeValue(const char* name) const;
     // Name of the current element's attribute at a 0-based index; empty past the last.
     std::string AttributeName(int index) const;
+
+    // Points the reader at the start tag of the child position (all its answers in one
+    // reading of the tag); false, leaving the reader alone, when there is no child.
+    bool ReadChildTag(CStartTagReader& reader) const;
+    std::size_t TextLength() const { return m_nTextLength; }
 
     const std::string& ErrorText() const { return m_strErrorText; }
 
@@ -72,6 +81,9 @@ private:
     ScanCursor TagCursor(std::int32_t index) const;
 
     std::string m_strText;
+    // The text being read: m_strText, or the caller's text after LoadBorrowedText.
+    const char* m_pText = "";
+    std::size_t m_nTextLength = 0;
     std::string m_strErrorText;
     std::int32_t m_nParent = 0;
     std::int32_t m_nCurrent = 0;

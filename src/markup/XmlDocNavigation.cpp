@@ -2,13 +2,14 @@
 #include "markup/XmlDoc.h"
 
 #include "markup/ScanCursor.h"
+#include "markup/StartTagReader.h"
 #include "markup/TextDecoder.h"
 #include "markup/WordReader.h"
 
 ScanCursor CXmlDoc::TagCursor(std::int32_t index) const
 {
     ScanCursor cursor;
-    cursor.text = m_strText.c_str();
+    cursor.text = m_pText;
     cursor.next = Entry(index).offset + 1;
     return cursor;
 }
@@ -118,4 +119,13 @@ std::string CXmlDoc::AttributeName(int index) const
         }
     }
     return std::string(cursor.Word(), static_cast<size_t>(cursor.WordLength()));
+}
+
+bool CXmlDoc::ReadChildTag(CStartTagReader& reader) const
+{
+    if (m_nChild == 0) {
+        return false;
+    }
+    reader.Begin(m_pText, Entry(m_nChild).offset);
+    return true;
 }

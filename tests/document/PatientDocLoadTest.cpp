@@ -264,4 +264,80 @@ TEST_F(PatientDocLoadTest, PatientDocumentIsWalkedThroughTheGetters)
     EXPECT_EQ(doc.GetFieldType(doc.GetFieldID(study, 0)), FIELD_TEXT);
 }
 
+TEST_F(PatientDocLoadTest, CharacterReferenceEndsInsideItsValue)
+{
+    // The ';' after the value belongs to the next attribute or to the character data.
+    EXPECT_EQ(AttrsOf(Built(R"(<ROOT><r a="&#65" b=";"/></ROOT>)")), (Pairs{{"a", "&#65"}, {"b", ";"}}));
+    EXPECT_EQ(AttrsOf(Built("<ROOT><r a=\"x&#20013\">;</r></ROOT>")), (Pairs{{"a", "x&#20013"}}));
+    EXPECT_EQ(AttrsOf(Built(R"(<ROOT><r a="&#65;&#x4e2d;"/></ROOT>)")), (Pairs{{"a", "A\xD6\xD0"}}));
+}
+
+TEST_F(PatientDocLoadTest, WideStartTagKeepsEveryAttributeInOrder)
+{
+    std::string text = "<ROOT><P";
+    for (int i = 0; i < 60000; ++i) {
+        text += " a" + std::to_string(i) + "=\"v" + std::to_string(i) + "&amp;\"";
+    }
+    text += " Name=\"wide\"/></ROOT>";
+    const CInfoNode& root = Built(text);
+    ASSERT_EQ(root.Attrs().Count(), 60001);
+    EXPECT_EQ(root.Name(), "wide");
+    int i = 0;
+    for (auto* pEntry = root.Attrs().Head(); i < 60000; pEntry = pEntry->Next(), ++i) {
+        ASSERT_EQ(pEntry->Value().m_strAttrName, "a" + std::to_string(i));
+        ASSERT_EQ(pEntry->Value().m_strAttrValue, "v" + std::to_string(i) + "&");
+    }
+}
+
+// Shapes whose tree takes far more than their text: a bare element with one empty attribute
+// is refused, leaving an empty document; the densest shape a server really sends (modalities
+// with only a name) still builds.
+TEST_F(PatientDocLoadTest, TreeOutOfProportionToTheTextIsRefused)
+{
+    Built(R"(<ROOT><P><Modality Name="CT"/></P></ROOT>)");
+    const ModID earlier = doc.GetModID(0);
+    ASSERT_NE(earlier, 0u);
+
+    std::string text = "<ROOT><P>";
+    while (text.size() < 1024 * 1024) {
+        text += "<a b=\"\"/>";
+    }
+    text += "</P></ROOT>";
+    EXPECT_FALSE(doc.Load(text.c_str()));
+    EXPECT_TRUE(IsEmptyRoot(doc));
+    EXPECT_EQ(doc.GetModalityCount(), 0);
+    EXPECT_EQ(doc.GetModName(earlier), "");
+
+    std::string dense = "<ROOT><P>";
+    int modalities = 0;
+    while (dense.size() < 1024 * 1024) {
+        dense += "<Modality Name=\"m\"/>\n";
+        ++modalities;
+    }
+    dense += "</P></ROOT>";
+    EXPECT_TRUE(doc.Load(dense.c_str()));
+    EXPECT_EQ(doc.GetModalityCount(), modalities);
+    EXPECT_EQ(doc.GetModName(doc.GetModID(modalities - 1)), "m");
+}
+
+TEST_F(PatientDocLoadTest, SwapExchangesTreesWithTheirHandles)
+{
+    Built(R"(<ROOT><P><Modality Name="CT"/></P></ROOT>)");
+    const ModID mod = doc.GetModID(0);
+    CPatientDoc other;
+    ASSERT_TRUE(other.Load(R"(<ROOT><P><Modality Name="MR"/><Modality Name="US"/></P></ROOT>)"));
+    const ModID otherMod = other.GetModID(1);
+
+    doc.Swap(other);
+    EXPECT_EQ(doc.GetModalityCount(), 2);
+    EXPECT_EQ(doc.GetModName(otherMod), "US");
+    EXPECT_EQ(doc.GetModName(mod), "");
+    EXPECT_EQ(other.GetModName(mod), "CT");
+    CPatientDoc empty;
+    other.Swap(empty);
+    EXPECT_EQ(other.Root(), nullptr);
+    EXPECT_EQ(other.GetModalityCount(), 0);
+    EXPECT_EQ(empty.GetModName(mod), "CT");
+}
+
 }  // namespace

@@ -83,11 +83,14 @@ TEST(TextDecoderTest, SemicolonOutOfReach)
     EXPECT_EQ(Decode("&#x"), "&#x");
 }
 
-TEST(TextDecoderTest, SemicolonIsSoughtBeyondTheRange)
+TEST(TextDecoderTest, SemicolonIsSoughtOnlyInsideTheRange)
 {
-    // The value's digits lie in the range; the reference's ';' may follow it.
+    // A ';' after the range belongs to other markup: the reference stays as written.
     const std::string text = "&#65\";";
-    EXPECT_EQ(DecodeText(text.c_str(), 0, 4), "A");
+    EXPECT_EQ(DecodeText(text.c_str(), 0, 4), "&#65");
+    EXPECT_EQ(DecodeText(text.c_str(), 0, 6), "A") << "the same reference, ';' inside";
+    const std::string tail = "x&#20013\">;";
+    EXPECT_EQ(DecodeText(tail.c_str(), 0, 8), "x&#20013");
 }
 
 TEST(TextDecoderTest, ReferenceToCharacterWithBracketTrailByte)

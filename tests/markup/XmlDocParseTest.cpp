@@ -213,4 +213,23 @@ TEST_F(XmlDocParseTest, DeepestSupportedNesting)
     EXPECT_EQ(At(kElements).length, 7);
 }
 
+TEST_F(XmlDocParseTest, BorrowedTextParsesAndReadsLikeACopy)
+{
+    const std::string text = "<ROOT><P a='1&amp;'><Q/></P></ROOT>";
+    CXmlDoc copy;
+    ASSERT_TRUE(copy.LoadText(text.c_str()));
+    ASSERT_TRUE(doc.LoadText("<old/>"));
+    ASSERT_TRUE(doc.LoadBorrowedText(text.c_str()));
+    ASSERT_EQ(doc.UsedEntries(), copy.UsedEntries());
+    for (std::int32_t i = 0; i < doc.UsedEntries(); ++i) {
+        EXPECT_EQ(At(i).offset, copy.EntryAt(i)->offset);
+        EXPECT_EQ(At(i).length, copy.EntryAt(i)->length);
+    }
+    EXPECT_EQ(doc.TextLength(), text.size());
+    ASSERT_TRUE(doc.FindElement("ROOT") && doc.FindChild() && doc.EnterElement());
+    EXPECT_EQ(doc.AttributeValue("a"), "1&");
+    EXPECT_FALSE(doc.LoadBorrowedText(nullptr));
+    EXPECT_EQ(doc.ErrorText(), "Empty document");
+}
+
 } // namespace

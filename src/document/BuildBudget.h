@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstddef>
+
+// What building one tree may take, counted as it is built: nodes, list blocks, the strings
+// that do not fit in place, and the index built afterwards. A document whose tree would need
+// more than kTimesText times its text (plus kSlackBytes) is refused rather than allowed to
+// take memory out of all proportion to what the server sent. The slack lets every document
+// whose tree stays below it through whatever its shape (a chain of 65,535 bare nested
+// elements, the deepest the parser admits, takes about 90 times its text); the bound is
+// for the large ones.
+class CBuildBudget {
+public:
+    static constexpr std::size_t kTimesText = 64;
+    static constexpr std::size_t kSlackBytes = 16 * 1024 * 1024;
+    // Heap bookkeeping counted for each allocation.
+    static constexpr std::size_t kAllocationBytes = 16;
+
+    // No limit: for trees built outside a load.
+    CBuildBudget() = default;
+    static CBuildBudget ForText(std::size_t textBytes)
+    {
+        CBuildBudget budget;
+        budget.m_nLimit = textBytes > (kNoLimit - kSlackBytes) / kTimesText ? kNoLimit
+                                                                            : textBytes * kTimesText + kSlackBytes;
+        return budget;
+    }
+
+    // Counts bytes; false once the total is over the limit.
+    bool Charge(std::size_t bytes)
+    {
+        m_nUsed += bytes;
+        return m_nUsed <= m_nLimit;
+    }
+    // A string's storage beyond the object itself, when it is too long to be held in place.
+    bool ChargeString(std::size_t length) { return Charge(length > kInPlaceChars ? length + 1 + kAllocationBytes : 0); }
+    bool Exceeded() const { return m_nUsed > m_nLimit; }
+    std::size_t Used() const { return m_nUsed; }
+    std::size_t Limit() const { return m_nLimit; }
+
+private:
+    static constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
+    static constexpr std::size_t kInPlaceChars = 15;
+
+    std::size_t m_nLimit = kNoLimit;
+    std::size_t m_nUsed = 0;
+};

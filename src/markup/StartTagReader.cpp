@@ -1,0 +1,192 @@
+#include "markup/StartTagReader.h"
+
+#include <cstring>
+#include <string_view>
+#include <unordered_map>
+
+#include "markup/ScanCursor.h"
+#include "markup/TextDecoder.h"
+#include "markup/WordReader.h"
+
+namespace {
+
+// Up to this many names, each value is found by a plain scan of the words; beyond it, by a
+// table of the first position of every word, so that a tag with a great many attributes
+// costs time in proportion to its length.
+constexpr std::size_t kScanNames = 8;
+
+bool EndsTag(const char* text, std::int32_t start)
+{
+    const char first = text[start];
+    return first == '>' || first == '/' || first == '?';
+}
+
+} // namespace
+
+void CStartTagReader::Begin(const char* text, std::int32_t offset)
+{
+    m_pText = text;
+    m_bWordsRead = false;
+    m_bAttributesRead = false;
+    m_words.clear();
+    m_attributes.clear();
+
+    ScanCursor cursor;
+    cursor.text = text;
+    cursor.next = offset + 1;
+    m_bTagName = ScanWord(cursor);
+    m_tagName = SWord{cursor.wordStart, cursor.WordLength(), cursor.quoted};
+    m_nAfterName = cursor.next;
+}
+
+std::string CStartTagReader::TagName() const
+{
+    return std::string(m_pText + m_tagName.start, static_cast<std::size_t>(m_tagName.length));
+}
+
+bool CStartTagReader::TagNameIs(const char* name) const
+{
+    const std::size_t length = std::strlen(name);
+    return length == static_cast<std::size_t>(m_tagName.length) &&
+           std::memcmp(m_pText + m_tagName.start, name, length) == 0;
+}
+
+// The words the navigator's attribute searches read: the tag name, then every word up to
+// (not including) the first unquoted one that ends the tag, or up to the end of the text.
+void CStartTagReader::ReadWords()
+{
+    if (m_bWordsRead) {
+        return;
+    }
+    m_bWordsRead = true;
+    m_words.clear();
+    if (!m_bTagName || (!m_tagName.quoted && EndsTag(m_pText, m_tagName.start))) {
+        return;
+    }
+    m_words.push_back(m_tagName);
+    ScanCursor cursor;
+    cursor.text = m_pText;
+    cursor.next = m_nAfterName;
+    while (ScanWord(cursor)) {
+        if (!cursor.quoted && EndsTag(m_pText, cursor.wordStart)) {
+            break;
+        }
+        m_words.push_back(SWord{cursor.wordStart, cursor.WordLength(), cursor.quoted});
+    }
+}
+
+// A word a named search may stop at: unquoted, not the '=' between name and value, and not
+// the tag name itself.
+bool CStartTagReader::IsCandidate(const SWord& word) const
+{
+    return !word.quoted && m_pText[word.start] != '=';
+}
+
+std::int32_t CStartTagReader::FirstMatch(const char* name) const
+{
+    for (std::size_t k = 1; k < m_words.size(); ++k) {
+        const SWord& word = m_words[k];
+        if (IsCandidate(word) && NameMatches(m_pText + word.start, word.length, name)) {
+            return static_cast<std::int32_t>(k);
+        }
+    }
+    return -1;
+}
+
+// After the name at word k come '=' (or any word that does not end the tag) and the value,
+// which counts only when quoted.
+std::int32_t CStartTagReader::ValueWordAfter(std::int32_t k) const
+{
+    const auto value = static_cast<std::size_t>(k) + 2;
+    if (k < 0 || value >= m_words.size() || !m_words[value].quoted) {
+        return -1;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+const std::vector<CStartTagReader::SAttribute>& CStartTagReader::Attributes()
+{
+    if (m_bAttributesRead) {
+        return m_attributes;
+    }
+    m_bAttributesRead = true;
+    ReadWords();
+
+    // The names: each search starts after the previous name and counts its words from 0, so
+    // its first word is never taken (the tag name for the first search).
+    std::vector<std::int32_t> nameWords;
+    std::size_t count = 0;
+    for (std::size_t k = 0; k < m_words.size(); ++k, ++count) {
+        if (count > 0 && IsCandidate(m_words[k])) {
+            nameWords.push_back(static_cast<std::int32_t>(k));
+            count = static_cast<std::size_t>(-1);
+        }
+    }
+
+    // The values: the search for a name stops at the first word that matches it, which may
+    // lie before the name's own word (a repeated name, or a name that continues with '[').
+    std::unordered_map<std::string_view, std::int32_t> firstAt;
+    const bool useTable = nameWords.size() > kScanNames;
+    if (useTable) {
+        firstAt.reserve(m_words.size());
+        for (std::size_t k = 1; k < m_words.size(); ++k) {
+            const SWord& word = m_words[k];
+            if (IsCandidate(word)) {
+                firstAt.try_emplace(std::string_view(m_pText + word.start, static_cast<std::size_t>(word.length)),
+                                    static_cast<std::int32_t>(k));
+            }
+        }
+    }
+
+    m_attributes.reserve(nameWords.size());
+    std::string name;
+    for (const std::int32_t nameWord : nameWords) {
+        const SWord& word = m_words[static_cast<std::size_t>(nameWord)];
+        name.assign(m_pText + word.start, static_cast<std::size_t>(word.length));
+        std::int32_t match = -1;
+        if (!useTable) {
+            match = FirstMatch(name.c_str());
+        } else {
+            // The words that can match: the name itself and its parts before each '['.
+            const std::string_view whole(name);
+            std::size_t cut = whole.find('[');
+            for (;;) {
+                auto it = firstAt.find(whole.substr(0, cut));
+                if (it != firstAt.end() && (match < 0 || it->second < match)) {
+                    const SWord& candidate = m_words[static_cast<std::size_t>(it->second)];
+                    if (NameMatches(m_pText + candidate.start, candidate.length, name.c_str())) {
+                        match = it->second;
+                    }
+                }
+                if (cut == std::string_view::npos) {
+                    break;
+                }
+                cut = whole.find('[', cut + 1);
+            }
+        }
+        const std::int32_t value = ValueWordAfter(match);
+        SAttribute attribute{word.start, word.length, -1, 0};
+        if (value >= 0) {
+            attribute.valueStart = m_words[static_cast<std::size_t>(value)].start;
+            attribute.valueLength = m_words[static_cast<std::size_t>(value)].length;
+        }
+        m_attributes.push_back(attribute);
+    }
+    return m_attributes;
+}
+
+std::string CStartTagReader::ValueOf(const char* name)
+{
+    ReadWords();
+    const std::int32_t value = ValueWordAfter(FirstMatch(name));
+    if (value < 0) {
+        return std::string();
+    }
+    const SWord& word = m_words[static_cast<std::size_t>(value)];
+    return Decode(word.start, word.length);
+}
+
+std::string CStartTagReader::Decode(std::int32_t start, std::int32_t length) const
+{
+    return DecodeText(m_pText, start, length);
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Reads one start tag's words once and answers what the navigator's AttributeName (for every
+// index) and AttributeValue (for every name) would answer, without rescanning the tag per
+// question. The words are read by the same word reader, from the byte after the '<' up to
+// the first unquoted word that ends the tag ('>', '/' or '?') or the end of the text.
+class CStartTagReader {
+public:
+    // One attribute as the navigator enumerates it: the name word and, when the name has a
+    // quoted value, the value word (undecoded) of the first attribute that matches the name.
+    struct SAttribute {
+        std::int32_t nameStart;
+        std::int32_t nameLength;
+        std::int32_t valueStart;   // -1 when there is no value
+        std::int32_t valueLength;
+    };
+
+    // Reads the tag whose '<' is at offset; the text is NUL-terminated. Only the tag name is
+    // read here; the other words on the first question that needs them.
+    void Begin(const char* text, std::int32_t offset);
+
+    // The tag name: the first word after the '<'.
+    std::string TagName() const;
+    bool TagNameIs(const char* name) const;
+
+    // Every attribute in enumeration order (AttributeName index 0, 1, ... up to the first
+    // empty name), each with the value AttributeValue gives for its name.
+    const std::vector<SAttribute>& Attributes();
+
+    // The decoded value AttributeValue(name) gives; empty when there is none. For names that
+    // hold no space, '=', '/' or '[' (the loader's fixed names).
+    std::string ValueOf(const char* name);
+
+    // Decodes a value range of the text (entity and character references).
+    std::string Decode(std::int32_t start, std::int32_t length) const;
+    const char* Text() const { return m_pText; }
+
+private:
+    struct SWord {
+        std::int32_t start;
+        std::int32_t length;
+        bool quoted;
+    };
+
+    void ReadWords();
+    // Index of the first word the search for `name` stops at, or -1. A name matches a word
+    // when it is that word, or starts with it and goes on with '['.
+    std::int32_t FirstMatch(const char* name) const;
+    bool IsCandidate(const SWord& word) const;
+    // The value word for a name matched at word k, or -1.
+    std::int32_t ValueWordAfter(std::int32_t k) const;
+
+    const char* m_pText = "";
+    std::int32_t m_nAfterName = 0;
+    SWord m_tagName{0, 0, false};
+    bool m_bTagName = false;
+    bool m_bWordsRead = false;
+    bool m_bAttributesRead = false;
+    std::vector<SWord> m_words;              // word 0 is the tag name
+    std::vector<SAttribute> m_attributes;
+};

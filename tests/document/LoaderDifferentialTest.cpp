@@ -1,0 +1,257 @@
+// The loader reads each start tag once; these cases hold it to the answers of the plain
+// navigator walk (tag by ChildName, attributes by AttributeName index by index, values by
+// AttributeValue) over random and mutated documents, query by query.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "document/PatientDoc.h"
+#include "markup/XmlDoc.h"
+
+namespace {
+
+// The reference: the navigator walk, one navigator query per attribute and field.
+void ReferenceStartTag(CXmlDoc& nav, CInfoNode& node)
+{
+    node.SetTag(nav.ChildName());
+    nav.EnterElement();
+    for (int i = 0;; ++i) {
+        std::string strName = nav.AttributeName(i);
+        if (strName.empty()) {
+            break;
+        }
+        std::string strValue = nav.AttributeValue(strName.c_str());
+        if (strName == "Name") {
+            node.SetName(strValue);
+        }
+        node.AddAttr(CInfoAttr{std::move(strName), std::move(strValue)});
+    }
+}
+
+void ReferenceFields(CXmlDoc& nav, CInfoNode& node)
+{
+    nav.EnterElement();
+    while (nav.FindChild()) {
+        const std::int32_t nType = nav.ChildName() == "Image" ? FIELD_IMAGE : FIELD_TEXT;
+        nav.EnterElement();
+        while (nav.FindChild()) {
+            nav.EnterElement();
+            std::string strName = nav.AttributeValue("FieldName");
+            if (!strName.empty()) {
+                node.AddField(CInfoField{nType, std::move(strName), nav.AttributeValue("FieldValue")});
+            }
+            nav.LeaveElement();
+        }
+        nav.LeaveElement();
+    }
+}
+
+// Returns whether a document was built; the tree goes into doc.
+bool ReferenceLoad(const std::string& text, CPatientDoc& doc)
+{
+    CXmlDoc nav;
+    nav.LoadText(text.c_str());
+    auto pRoot = std::make_unique<CInfoNode>();
+    bool bBuilt = false;
+    if (nav.FindElement("ROOT") && nav.FindChild()) {
+        bBuilt = true;
+        ReferenceStartTag(nav, *pRoot);
+        std::vector<CInfoNode*> open{pRoot.get()};
+        while (!open.empty()) {
+            if (!nav.FindChild()) {
+                open.pop_back();
+                if (!open.empty()) {
+                    nav.LeaveElement();
+                }
+            } else if (nav.ChildName() == "Fields") {
+                ReferenceFields(nav, *open.back());
+                nav.LeaveElement();
+            } else {
+                auto pChild = std::make_unique<CInfoNode>();
+                CInfoNode* pRaw = pChild.get();
+                open.back()->AddChild(std::move(pChild));
+                ReferenceStartTag(nav, *pRaw);
+                open.push_back(pRaw);
+            }
+        }
+    }
+    doc.SetRoot(std::move(pRoot));
+    return bBuilt;
+}
+
+class CMarkupMaker {
+public:
+    explicit CMarkupMaker(unsigned seed) : m_rng(seed) {}
+
+    std::string Document()
+    {
+        std::string text = Pick({"", "<?xml version='1.0'?>", " "}) + "<ROOT" + Attributes() + ">";
+        Element(text, 0);
+        if (Chance(3)) {
+            Element(text, 1);
+        }
+        return text + "</ROOT>";
+    }
+
+    // Deletes, repeats or replaces bytes with ones that matter to the markup.
+    std::string Mutate(std::string text)
+    {
+        const int edits = 1 + Below(4);
+        for (int i = 0; i < edits && !text.empty(); ++i) {
+            const auto at = static_cast<std::size_t>(Below(static_cast<int>(text.size())));
+            static const char kBytes[] = "<>\"'=/&;# ?![\\\xD6\xD0\x81";
+            const char byte = kBytes[Below(static_cast<int>(sizeof kBytes) - 1)];
+            switch (Below(3)) {
+            case 0: text.erase(at, 1); break;
+            case 1: text.insert(at, 1, byte); break;
+            default: text[at] = byte; break;
+            }
+        }
+        return text;
+    }
+
+private:
+    int Below(int n) { return static_cast<int>(m_rng() % static_cast<unsigned>(n)); }
+    bool Chance(int n) { return Below(n) == 0; }
+    std::string Pick(std::initializer_list<const char*> words)
+    {
+        return *(words.begin() + Below(static_cast<int>(words.size())));
+    }
+
+    std::string Value()
+    {
+        std::string value;
+        const int parts = Below(4);
+        for (int i = 0; i < parts; ++i) {
+            value += Pick({"v", "\xD6\xD0\xCE\xC4", "&lt;", "&amp;", "&quot;", "&#65;", "&#65", "&#x4e2d;", "&",
+                           "a;b", "&#20013", " ", "\xB1\x5C", "&bogus;"});
+        }
+        return value;
+    }
+
+    std::string Attributes()
+    {
+        std::string out;
+        const int count = Below(5);
+        for (int i = 0; i < count; ++i) {
+            out += Pick({" ", "  ", "\n"});
+            out += Pick({"Name", "FieldName", "FieldValue", "a", "a[b", "x", "Name[1", "\xD0\xD5\xC3\xFB", "ID"});
+            switch (Below(6)) {
+            case 0: break;                                                  // no value
+            case 1: out += "=" + Value(); break;                            // unquoted
+            case 2: out += " = '" + Value() + "'"; break;
+            default: out += "=\"" + Value() + "\""; break;
+            }
+        }
+        return out;
+    }
+
+    void Element(std::string& text, int depth)
+    {
+        const std::string tag = Pick({"Modality", "Study", "Fields", "Text", "Image", "F", "P", "a", "Fields[x"});
+        text += "<" + tag + Attributes();
+        if (depth > 4 || Chance(3)) {
+            text += "/>";
+            return;
+        }
+        text += ">";
+        const int children = Below(5);
+        for (int i = 0; i < children; ++i) {
+            if (Chance(4)) {
+                text += Pick({"text", "<!-- c -->", " ", "&#65;"});
+            }
+            Element(text, depth + 1);
+        }
+        text += "</" + tag + ">";
+    }
+
+    std::mt19937 m_rng;
+};
+
+// Every query on every handle, the two documents walked by position side by side.
+void ExpectSameNode(const CPatientDoc& ours, std::uintptr_t a, const CPatientDoc& reference, std::uintptr_t b,
+                    int depth)
+{
+    EXPECT_EQ(ours.GetModName(a), reference.GetModName(b));
+    EXPECT_EQ(ours.GetStudyName(a), reference.GetStudyName(b));
+    ASSERT_EQ(ours.GetFieldCount(a), reference.GetFieldCount(b));
+    for (int f = -1; f <= ours.GetFieldCount(a); ++f) {
+        const FieldID fa = ours.GetFieldID(a, f);
+        const FieldID fb = reference.GetFieldID(b, f);
+        ASSERT_EQ(fa == 0, fb == 0);
+        EXPECT_EQ(ours.GetFieldName(fa), reference.GetFieldName(fb));
+        EXPECT_EQ(ours.GetFieldType(fa), reference.GetFieldType(fb));
+        EXPECT_EQ(ours.GetFieldData(fa), reference.GetFieldData(fb));
+    }
+    ASSERT_EQ(ours.GetStudyCount(a), reference.GetStudyCount(b));
+    for (int s = 0; s < ours.GetStudyCount(a) && depth < 8; ++s) {
+        ExpectSameNode(ours, ours.GetStudyID(a, s), reference, reference.GetStudyID(b, s), depth + 1);
+    }
+}
+
+// Tags, names and attributes, which no query reads, node by node.
+void ExpectSameTree(const CInfoNode& a, const CInfoNode& b)
+{
+    EXPECT_EQ(a.Tag(), b.Tag());
+    EXPECT_EQ(a.Name(), b.Name());
+    ASSERT_EQ(a.Attrs().Count(), b.Attrs().Count());
+    for (auto *pa = a.Attrs().Head(), *pb = b.Attrs().Head(); pa != nullptr; pa = pa->Next(), pb = pb->Next()) {
+        EXPECT_EQ(pa->Value().m_strAttrName, pb->Value().m_strAttrName);
+        EXPECT_EQ(pa->Value().m_strAttrValue, pb->Value().m_strAttrValue);
+    }
+    ASSERT_EQ(a.Children().Count(), b.Children().Count());
+    for (auto *pa = a.Children().Head(), *pb = b.Children().Head(); pa != nullptr; pa = pa->Next(), pb = pb->Next()) {
+        ExpectSameTree(*pa->Value(), *pb->Value());
+    }
+}
+
+void ExpectSameDocument(const std::string& text)
+{
+    SCOPED_TRACE(text);
+    CPatientDoc ours;
+    CPatientDoc reference;
+    ASSERT_EQ(ours.Load(text.c_str()), ReferenceLoad(text, reference));
+    ASSERT_NE(ours.Root(), nullptr);
+    ExpectSameTree(*ours.Root(), *reference.Root());
+    EXPECT_EQ(ours.GetPatientName(), reference.GetPatientName());
+    ASSERT_EQ(ours.GetModalityCount(), reference.GetModalityCount());
+    for (int m = 0; m < ours.GetModalityCount(); ++m) {
+        ExpectSameNode(ours, ours.GetModID(m), reference, reference.GetModID(m), 0);
+    }
+}
+
+TEST(LoaderDifferentialTest, RandomDocumentsGiveTheNavigatorWalksAnswers)
+{
+    CMarkupMaker maker(15);
+    for (int i = 0; i < 1500 && !HasFatalFailure(); ++i) {
+        ExpectSameDocument(maker.Document());
+    }
+}
+
+TEST(LoaderDifferentialTest, MutatedDocumentsGiveTheNavigatorWalksAnswers)
+{
+    CMarkupMaker maker(1515);
+    for (int i = 0; i < 3000 && !HasFatalFailure(); ++i) {
+        ExpectSameDocument(maker.Mutate(maker.Document()));
+    }
+}
+
+TEST(LoaderDifferentialTest, WideStartTagsGiveTheNavigatorWalksAnswers)
+{
+    // Past the few names that are looked up by a plain scan: repeated names, names that
+    // continue with '[', names without values and unquoted values among many.
+    std::string text = "<ROOT><P";
+    for (int i = 0; i < 300; ++i) {
+        text += " n" + std::to_string(i % 97) + "=\"" + std::to_string(i) + "\"";
+        if (i % 41 == 0) {
+            text += " n5[x='bracket'" + std::string(i % 2 ? " bare" : " u=1");
+        }
+    }
+    text += " Name='last'/></ROOT>";
+    ExpectSameDocument(text);
+}
+
+}  // namespace
