@@ -70,3 +70,29 @@ TEST_F(TimeoutExportsTest, LateThumbnailForTheCurrentNameIsKeptForTheNextCall)
     EXPECT_EQ(ReadBytes(lib->GetThumbData, "late", ok), bytes);
     EXPECT_TRUE(ok);
 }
+
+TEST_F(TimeoutExportsTest, HalfATextLeftByATimedOutRequestIsNotCompletedByTheNextReply)
+{
+    // Two texts of one length that differ only in the name, near the start.
+    const std::string c = "<ROOT><P><Fields><Text><F FieldName=\"" + kNameField +
+                          "\" FieldValue=\"Patient C\"/></Text></Fields>"
+                          "<Modality Name=\"CT\"/></P></ROOT>";
+    std::string d = c;
+    d.replace(d.find("Patient C"), 9, "Patient D");
+    const auto total = static_cast<int32_t>(c.size());
+    const size_t half = c.size() / 2;
+    ASSERT_LT(c.find("Patient C"), half);
+    server.SetHandler([&](const FakeRequest& request) {
+        if (request.value == "C")  // the first half only, then nothing
+            return std::vector<FakeFrame>{FakeFrame::QueryReply(total, 0, c.substr(0, half), "C")};
+        return std::vector<FakeFrame>{FakeFrame::QueryReply(
+            total, static_cast<int32_t>(half), d.substr(half), "D")};
+    });
+    EXPECT_EQ(lib->OpenPatient("C"), 0);
+    // D's reply alone starts with a gap: an empty document, never C's half completed.
+    EXPECT_EQ(lib->OpenPatient("D"), 1);
+    unsigned int size = 0;
+    EXPECT_EQ(lib->GetPatientName(nullptr, &size), 1);
+    EXPECT_EQ(size, 1u);
+    EXPECT_EQ(lib->GetModalityCount(), 0);
+}
