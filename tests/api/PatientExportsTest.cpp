@@ -136,7 +136,7 @@ TEST_F(PatientExportsTest, EmptyReplyLeavesAnEmptyDocumentNotThePreviousPatient)
     ASSERT_EQ(lib->GetModalityCount(), 2);
     // Only the end of a text arrives: it starts with a gap and so holds nothing.
     const std::string text = SamplePatient();
-    server.SetHandler([&](const FakeRequest&) {
+    server.SetHandler([text](const FakeRequest&) {
         return std::vector<FakeFrame>{FakeFrame::QueryReply(
             static_cast<int32_t>(text.size()), 10, text.substr(10))};
     });
@@ -149,7 +149,7 @@ TEST_F(PatientExportsTest, LateReplyForAnEarlierPatientDoesNotAnswerTheNextOne)
 {
     const std::string c = NamedPatient("Patient C");
     const std::string d = NamedPatient("Patient D");
-    server.SetHandler([&](const FakeRequest& request) {
+    server.SetHandler([this, c, d](const FakeRequest& request) {
         if (request.value == "D") {
             // C's reply comes again, late, and D's own reply only after it.
             server.SendLater(QueryReplyChunks(d, 40, "D"), 300);
@@ -162,8 +162,20 @@ TEST_F(PatientExportsTest, LateReplyForAnEarlierPatientDoesNotAnswerTheNextOne)
     ASSERT_EQ(lib->OpenPatient("D"), 1);
     EXPECT_EQ(ReadText(lib->GetPatientName), "Patient D");
 
+    // C's reply keeps coming until the server sees the next query, so copies of it complete
+    // after OpenPatient("D") has cleared its event and before the thread has sent D's query.
+    server.SetHandler([c, d](const FakeRequest& request) {
+        return request.value == "C" ? Repeating(QueryReplyChunks(c, 4096, "C"))
+                                    : QueryReplyChunks(d, 40, "D");
+    });
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_EQ(lib->OpenPatient("C"), 1) << round;
+        ASSERT_EQ(lib->OpenPatient("D"), 1) << round;
+        ASSERT_EQ(ReadText(lib->GetPatientName), "Patient D") << round;
+    }
+
     // A reply naming an identifier never asked for, or none, is still taken.
-    server.SetHandler([&](const FakeRequest&) { return QueryReplyChunks(c, 40, "other"); });
+    server.SetHandler([c](const FakeRequest&) { return QueryReplyChunks(c, 40, "other"); });
     ASSERT_EQ(lib->OpenPatient("E"), 1);
     EXPECT_EQ(ReadText(lib->GetPatientName), "Patient C");
 }

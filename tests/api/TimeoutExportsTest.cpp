@@ -82,7 +82,7 @@ TEST_F(TimeoutExportsTest, HalfATextLeftByATimedOutRequestIsNotCompletedByTheNex
     const auto total = static_cast<int32_t>(c.size());
     const size_t half = c.size() / 2;
     ASSERT_LT(c.find("Patient C"), half);
-    server.SetHandler([&](const FakeRequest& request) {
+    server.SetHandler([c, d, total, half](const FakeRequest& request) {
         if (request.value == "C")  // the first half only, then nothing
             return std::vector<FakeFrame>{FakeFrame::QueryReply(total, 0, c.substr(0, half), "C")};
         return std::vector<FakeFrame>{FakeFrame::QueryReply(
