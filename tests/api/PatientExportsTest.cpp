@@ -197,7 +197,7 @@ TEST_F(PatientExportsTest, ChunksThatWouldLandOutsideTheTextAreDropped)
 {
     const std::string text = SamplePatient();
     const auto total = static_cast<int32_t>(text.size());
-    server.SetHandler([&](const FakeRequest&) {
+    server.SetHandler([text, total](const FakeRequest&) {
         std::vector<FakeFrame> frames;
         frames.push_back(FakeFrame::QueryReply(total, -5, "<bad>"));
         frames.push_back(FakeFrame::QueryReply(total, total - 2, "<overflowing>"));

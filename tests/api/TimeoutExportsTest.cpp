@@ -18,7 +18,7 @@ TEST_F(TimeoutExportsTest, UnansweredThumbnailIsAskedForAgainNotAnsweredFromTheC
     unsigned int size = 0;
     EXPECT_EQ(lib->GetThumbData("slow", nullptr, &size), 0);  // no answer within 5 s
 
-    server.SetHandler([&](const FakeRequest& request) {
+    server.SetHandler([bytes](const FakeRequest& request) {
         return std::vector<FakeFrame>{FakeFrame::ThumbData(request.name, bytes)};
     });
     ASSERT_EQ(lib->GetThumbData("slow", nullptr, &size), 1);
@@ -30,13 +30,13 @@ TEST_F(TimeoutExportsTest, PartlyReceivedImageIsNeverReportedAsValid)
 {
     const auto image = PatternBytes(50000, 12);
     auto chunks = ImageChunks("part", image, 5000);
-    server.SetHandler([&](const FakeRequest&) {
+    server.SetHandler([chunks](const FakeRequest&) {
         return std::vector<FakeFrame>(chunks.begin(), chunks.begin() + 4);
     });
     unsigned int size = 0;
     EXPECT_EQ(lib->GetImageData("part", nullptr, &size), 0);
 
-    server.SetHandler([&](const FakeRequest&) { return chunks; });
+    server.SetHandler([chunks](const FakeRequest&) { return chunks; });
     std::vector<unsigned char> out(image.size());
     size = static_cast<unsigned int>(out.size());
     ASSERT_EQ(lib->GetImageData("part", out.data(), &size), 1);
@@ -64,7 +64,7 @@ TEST_F(TimeoutExportsTest, LateThumbnailForTheCurrentNameIsKeptForTheNextCall)
 
     bool ok = false;
     // Whether the late reply or a new one answers, the bytes belong to "late".
-    server.SetHandler([&](const FakeRequest& request) {
+    server.SetHandler([bytes](const FakeRequest& request) {
         return std::vector<FakeFrame>{FakeFrame::ThumbData(request.name, bytes)};
     });
     EXPECT_EQ(ReadBytes(lib->GetThumbData, "late", ok), bytes);
