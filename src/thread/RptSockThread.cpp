@@ -153,8 +153,10 @@ void CRptSockThread::OnRptOpenPatient(uintptr_t wParam, intptr_t lParam)
     const char* identifier = MessageText(wParam);
     // A null identifier is refused by the builder, so nothing is sent and nothing changes.
     if (m_socket.SendQuery("HISID", identifier)) {
-        // Whatever was being assembled belongs to an earlier request.
-        FreeText();
+        // A text being assembled answers an earlier request for another patient: dropped.
+        // A repeated request for the same patient lets its reply, still arriving, complete.
+        if (!m_bQuerySent || m_strQueryCurrent != identifier)
+            FreeText();
         if (m_bQuerySent && m_strQueryCurrent != identifier)
             m_setQueryEarlier.insert(m_strQueryCurrent);
         m_setQueryEarlier.erase(identifier);

@@ -96,3 +96,22 @@ TEST_F(TimeoutExportsTest, HalfATextLeftByATimedOutRequestIsNotCompletedByTheNex
     EXPECT_EQ(size, 1u);
     EXPECT_EQ(lib->GetModalityCount(), 0);
 }
+
+TEST_F(TimeoutExportsTest, RepeatedRequestForTheSamePatientLetsItsSlowReplyComplete)
+{
+    const std::string text = SamplePatient();
+    const auto total = static_cast<int32_t>(text.size());
+    const size_t half = text.size() / 2;
+    server.SetHandler([text, total, half](const FakeRequest&) {
+        return std::vector<FakeFrame>{FakeFrame::QueryReply(total, 0, text.substr(0, half), "C")};
+    });
+    EXPECT_EQ(lib->OpenPatient("C"), 0);
+    // The rest of the first reply comes while the host asks again.
+    server.SetHandler([text, total, half](const FakeRequest&) {
+        return std::vector<FakeFrame>{FakeFrame::QueryReply(
+            total, static_cast<int32_t>(half), text.substr(half), "C")};
+    });
+    ASSERT_EQ(lib->OpenPatient("C"), 1);
+    EXPECT_EQ(ReadText(lib->GetPatientName), kZhangSan);
+    EXPECT_EQ(lib->GetModalityCount(), 2);
+}
