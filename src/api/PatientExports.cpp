@@ -4,6 +4,7 @@
 #include "thread/RptSockThread.h"
 #include "thread/ThreadMessages.h"
 
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -30,6 +31,32 @@ int PutText(const std::string& text, char* buffer, unsigned int* size)
     buffer[length] = '\0';
     *size = static_cast<unsigned int>(length + 1);
     return 1;
+}
+
+// Waits until the event announces the answer to this export's own request, at most
+// timeoutMs in all. A setting of the event made for an earlier request is cleared (under the
+// data lock, so that the thread's next record-then-set cannot slip in between) and the wait
+// goes on. On success the data lock is held in `lock`, so the caller reads what was
+// announced before a later reply can replace it.
+bool WaitForOwnAnswer(CRptSockThread* thread, CEvent& event, uint32_t timeoutMs,
+                      uint32_t CRptSockThread::*answer, uint32_t ticket,
+                      std::unique_lock<std::mutex>& lock)
+{
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left = deadline - Clock::now();
+        if (left <= Clock::duration::zero())
+            return false;
+        const auto leftMs = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+        if (!event.Wait(static_cast<uint32_t>(leftMs)))
+            return false;
+        lock = std::unique_lock<std::mutex>(thread->DataLock());
+        if (thread->*answer == ticket)
+            return true;
+        event.Reset();
+        lock.unlock();
+    }
 }
 
 // Runs one document query under the data lock, so a late reply never replaces the tree
@@ -64,32 +91,41 @@ struct ByteFetch {
     unsigned message;
     CEvent CRptSockThread::*event;
     uint32_t timeoutMs;
+    uint32_t CRptSockThread::*answer;
     int32_t CRptSockThread::*valid;
+    std::string CRptSockThread::*heldName;
     bool (CRptSockThread::*copyOut)(void*, uint32_t*);
 };
 
 constexpr ByteFetch kThumbFetch{WM_RPT_GETTHUMB, &CRptSockThread::m_evThumb, kThumbTimeoutMs,
-                                &CRptSockThread::m_bThumbValid, &CRptSockThread::CopyThumbData};
+                                &CRptSockThread::m_nThumbAnswer, &CRptSockThread::m_bThumbValid,
+                                &CRptSockThread::m_strThumbName, &CRptSockThread::CopyThumbData};
 constexpr ByteFetch kImageFetch{WM_RPT_GETIMAGE, &CRptSockThread::m_evImage, kImageTimeoutMs,
-                                &CRptSockThread::m_bImageValid, &CRptSockThread::CopyImageData};
+                                &CRptSockThread::m_nImageAnswer, &CRptSockThread::m_bImageValid,
+                                &CRptSockThread::m_strImageName, &CRptSockThread::CopyImageData};
 
 int FetchBytes(const ByteFetch& fetch, const char* name, void* buffer, unsigned int* size)
 {
     CRptSockThread* thread = ConnectedThread();
     if (thread == nullptr)
         return 0;
+    const char* requested = name != nullptr ? name : "";
+    const uint32_t ticket = thread->NewTicket();
     thread->ResetEvents();
-    char* copy = NewMessageText(name != nullptr ? name : "");
+    char* copy = NewMessageText(requested);
     if (copy == nullptr)
         return 0;
-    if (!thread->Post(fetch.message, reinterpret_cast<uintptr_t>(copy), 0)) {
+    if (!thread->Post(fetch.message, reinterpret_cast<uintptr_t>(copy),
+                      static_cast<intptr_t>(ticket))) {
         FreeMessageText(reinterpret_cast<uintptr_t>(copy));
         return 0;
     }
-    if (!(thread->*fetch.event).Wait(fetch.timeoutMs))
+    std::unique_lock<std::mutex> lock;
+    if (!WaitForOwnAnswer(thread, thread->*fetch.event, fetch.timeoutMs, fetch.answer, ticket,
+                          lock))
         return 0;
-    std::lock_guard<std::mutex> lock(thread->DataLock());
-    if (!(thread->*fetch.valid))
+    // The held bytes must be complete and be those of the name asked for.
+    if (!(thread->*fetch.valid) || thread->*fetch.heldName != requested)
         return 0;
     static_assert(sizeof(unsigned int) == sizeof(uint32_t));
     return (thread->*fetch.copyOut)(buffer, reinterpret_cast<uint32_t*>(size)) ? 1 : 0;
@@ -102,16 +138,24 @@ extern "C" KORV_API int KORV_CALL OpenPatient(const char* patientId)
     CRptSockThread* thread = ConnectedThread();
     if (thread == nullptr)
         return 0;
+    const uint32_t ticket = thread->NewTicket();
     thread->ResetEvents();
     // A null identifier travels as null: the thread then sends nothing and the wait runs out.
     char* copy = NewMessageText(patientId);
     if (patientId != nullptr && copy == nullptr)
         return 0;
-    if (!thread->Post(WM_RPT_OPENPATIENT, reinterpret_cast<uintptr_t>(copy), 0)) {
+    if (!thread->Post(WM_RPT_OPENPATIENT, reinterpret_cast<uintptr_t>(copy),
+                      static_cast<intptr_t>(ticket))) {
         FreeMessageText(reinterpret_cast<uintptr_t>(copy));
         return 0;
     }
-    return thread->m_evPatient.Wait(kPatientTimeoutMs) ? 1 : 0;
+    // Only the reply completed while the thread served this request counts; one finished
+    // for an earlier, timed-out request is passed over.
+    std::unique_lock<std::mutex> lock;
+    return WaitForOwnAnswer(thread, thread->m_evPatient, kPatientTimeoutMs,
+                            &CRptSockThread::m_nPatientAnswer, ticket, lock)
+               ? 1
+               : 0;
 }
 
 extern "C" KORV_API int KORV_CALL GetPatientName(char* buffer, unsigned int* size)

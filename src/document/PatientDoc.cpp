@@ -7,6 +7,8 @@
 #include "document/TreeWalk.h"
 #include "markup/XmlDoc.h"
 
+#include <utility>
+
 namespace {
 
 // The patient-name field, "full name" in code page 936.
@@ -40,6 +42,13 @@ void CPatientDoc::SetRoot(std::unique_ptr<CInfoNode> pRoot)
     Free();
     m_pRoot = std::move(pRoot);
     m_index.Build(m_pRoot.get());
+}
+
+void CPatientDoc::Swap(CPatientDoc& other) noexcept
+{
+    // The index refers to nodes, not to the owning pointer, so it stays valid with its tree.
+    m_pRoot.swap(other.m_pRoot);
+    std::swap(m_index, other.m_index);
 }
 
 bool CPatientDoc::Load(const char* pszText)

@@ -21,6 +21,11 @@ const char* MessageText(uintptr_t wParam)
     return reinterpret_cast<const char*>(wParam);
 }
 
+uint32_t MessageTicket(intptr_t lParam)
+{
+    return static_cast<uint32_t>(lParam);
+}
+
 bool IsRequestWithText(unsigned message)
 {
     return message == WM_RPT_OPENPATIENT || message == WM_RPT_GETTHUMB ||
@@ -49,6 +54,14 @@ void CRptSockThread::ResetEvents()
     m_evPatient.Reset();
     m_evThumb.Reset();
     m_evImage.Reset();
+}
+
+uint32_t CRptSockThread::NewTicket()
+{
+    uint32_t ticket = 0;
+    while (ticket == 0)  // 0 stands for no request
+        ticket = m_nLastTicket.fetch_add(1, std::memory_order_relaxed) + 1;
+    return ticket;
 }
 
 void CRptSockThread::StopThread()
@@ -135,22 +148,39 @@ void CRptSockThread::OnSockClose(CRptSocket*, int32_t) {}
 
 // ---- requests --------------------------------------------------------------------------
 
-void CRptSockThread::OnRptOpenPatient(uintptr_t wParam, intptr_t)
+void CRptSockThread::OnRptOpenPatient(uintptr_t wParam, intptr_t lParam)
 {
-    // A null identifier is refused by the builder, so nothing is sent.
-    m_socket.SendQuery("HISID", MessageText(wParam));
+    const char* identifier = MessageText(wParam);
+    // A null identifier is refused by the builder, so nothing is sent and nothing changes.
+    if (m_socket.SendQuery("HISID", identifier)) {
+        // A text being assembled answers an earlier request for another patient: dropped.
+        // A repeated request for the same patient lets its reply, still arriving, complete.
+        if (!m_bQuerySent || m_strQueryCurrent != identifier)
+            FreeText();
+        if (m_bQuerySent && m_strQueryCurrent != identifier)
+            m_setQueryEarlier.insert(m_strQueryCurrent);
+        m_setQueryEarlier.erase(identifier);
+        m_strQueryCurrent = identifier;
+        m_bQuerySent = true;
+        m_nPatientServing = MessageTicket(lParam);
+    }
     FreeMessageText(wParam);
 }
 
-void CRptSockThread::OnRptGetThumb(uintptr_t wParam, intptr_t)
+void CRptSockThread::OnRptGetThumb(uintptr_t wParam, intptr_t lParam)
 {
     const char* text = MessageText(wParam);
     std::string name = text != nullptr ? text : "";
     FreeMessageText(wParam);
+    m_nThumbServing = MessageTicket(lParam);
 
     // Answer from the held bytes only when they are complete and belong to this name;
     // otherwise (an earlier send failed or its reply never came) ask the server again.
     if (name == m_strThumbName && m_bThumbValid) {
+        {
+            std::lock_guard<std::mutex> lock(m_dataLock);
+            m_nThumbAnswer = m_nThumbServing;
+        }
         m_evThumb.Set();
         return;
     }
@@ -162,13 +192,18 @@ void CRptSockThread::OnRptGetThumb(uintptr_t wParam, intptr_t)
     m_socket.SendThumbRequest(name.c_str());
 }
 
-void CRptSockThread::OnRptGetImage(uintptr_t wParam, intptr_t)
+void CRptSockThread::OnRptGetImage(uintptr_t wParam, intptr_t lParam)
 {
     const char* text = MessageText(wParam);
     std::string name = text != nullptr ? text : "";
     FreeMessageText(wParam);
+    m_nImageServing = MessageTicket(lParam);
 
     if (name == m_strImageName && m_bImageValid) {
+        {
+            std::lock_guard<std::mutex> lock(m_dataLock);
+            m_nImageAnswer = m_nImageServing;
+        }
         m_evImage.Set();
         return;
     }
@@ -185,10 +220,19 @@ void CRptSockThread::OnRptGetImage(uintptr_t wParam, intptr_t)
 
 // ---- replies ---------------------------------------------------------------------------
 
-void CRptSockThread::OnQueryReply(CRptSocket* from, const char*, const char*, int32_t total,
-                                  int32_t offset, const char* text)
+// A reply that echoes an identifier asked for earlier on this connection, and not the
+// current one, answers a request the host has given up on. Replies echoing nothing, or an
+// identifier never asked for, cannot be placed and are taken as today.
+bool CRptSockThread::IsLateQueryReply(const char* value) const
 {
-    if (from != &m_socket || text == nullptr)
+    return value != nullptr && *value != '\0' && m_strQueryCurrent != value &&
+           m_setQueryEarlier.count(value) != 0;
+}
+
+void CRptSockThread::OnQueryReply(CRptSocket* from, const char*, const char* value,
+                                  int32_t total, int32_t offset, const char* text)
+{
+    if (from != &m_socket || text == nullptr || IsLateQueryReply(value))
         return;
     const size_t chunkLength = std::strlen(text);
     // A chunk that would land outside the announced text is dropped.
@@ -211,12 +255,24 @@ void CRptSockThread::OnQueryReply(CRptSocket* from, const char*, const char*, in
     // the text.
     if (static_cast<uint64_t>(offset) + chunkLength < static_cast<uint64_t>(total))
         return;
+    CompleteText();
+}
+
+// The new tree is built outside the data lock and swapped in under it, so a getter waits at
+// most for the swap; the old tree is freed outside the lock too. Text that is empty (or
+// starts with a stretch that never arrived) gives an empty document, never the old one.
+void CRptSockThread::CompleteText()
+{
+    CPatientDoc doc;
+    doc.Load(m_pText);
+    FreeText();
     {
         std::lock_guard<std::mutex> lock(m_dataLock);
-        m_doc.Load(m_pText);
+        m_doc.Swap(doc);
+        m_nPatientAnswer = m_nPatientServing;
     }
-    FreeText();
     m_evPatient.Set();
+    // doc now holds the previous tree and frees it here.
 }
 
 void CRptSockThread::OnThumbData(CRptSocket* from, const char* name, uint16_t length,
@@ -236,6 +292,7 @@ void CRptSockThread::OnThumbData(CRptSocket* from, const char* name, uint16_t le
             m_nThumbSize = length;
             m_bThumbValid = 1;
         }
+        m_nThumbAnswer = m_nThumbServing;
     }
     m_evThumb.Set();
 }
@@ -271,6 +328,7 @@ void CRptSockThread::OnImageData(CRptSocket* from, const char* name, int32_t, in
     if (!m_mapChunks.Covers(total))
         return;
     m_bImageValid = 1;
+    m_nImageAnswer = m_nImageServing;
     lock.unlock();
     m_evImage.Set();
 }

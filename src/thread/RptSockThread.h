@@ -12,10 +12,17 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <unordered_set>
 
 // The worker thread that owns the connection to the server. Exports post requests to it
 // and wait on its events; it answers by filling the document, thumbnail and image members
 // and then setting the matching event.
+//
+// Every OpenPatient, GetThumbData and GetImageData request carries a ticket (lParam of its
+// message). Under the data lock and before it sets the event, the thread records in
+// m_nPatientAnswer / m_nThumbAnswer / m_nImageAnswer the ticket of the request it was
+// serving when the answer came, so an export can tell its own answer from a setting of the
+// event made for an earlier request.
 class CRptSockThread : public CMsgThread, public IRptSockSink {
 public:
 
@@ -26,6 +33,8 @@ public:
 
     // Host thread: clears all seven events before a request.
     void ResetEvents();
+    // Host thread: a new request's ticket, never 0.
+    uint32_t NewTicket();
     // Host thread: ends the message loop and waits until the thread has left it.
     void StopThread();
 
@@ -48,6 +57,10 @@ public:
 
     std::atomic<int32_t> m_bConnected{0};
     CPatientDoc m_doc;
+    // Written under DataLock() just before the event is set; 0 before any answer.
+    uint32_t m_nPatientAnswer = 0;
+    uint32_t m_nThumbAnswer = 0;
+    uint32_t m_nImageAnswer = 0;
 
     int32_t m_bThumbValid = 0;
     std::string m_strThumbName;
@@ -89,6 +102,8 @@ protected:
 
 private:
     void FreeText();
+    bool IsLateQueryReply(const char* value) const;
+    void CompleteText();
     static bool CopyOut(const CGrowBuffer& data, uint32_t count, void* buffer, uint32_t* size);
 
     CRptSocket m_socket;
@@ -97,4 +112,16 @@ private:
     char* m_pText = nullptr;     // patient text being assembled, NUL-terminated
     int32_t m_nTextTotal = 0;    // the total m_pText was made for
     std::mutex m_dataLock;
+
+    // Socket thread: the ticket of the request each kind of answer currently belongs to.
+    uint32_t m_nPatientServing = 0;
+    uint32_t m_nThumbServing = 0;
+    uint32_t m_nImageServing = 0;
+    // Socket thread: the identifier of the last query sent, and those sent before it on
+    // this connection; a reply echoing one of the earlier ones is late and dropped.
+    bool m_bQuerySent = false;
+    std::string m_strQueryCurrent;
+    std::unordered_set<std::string> m_setQueryEarlier;
+
+    std::atomic<uint32_t> m_nLastTicket{0};  // host thread
 };

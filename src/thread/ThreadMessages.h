@@ -3,7 +3,8 @@
 #include "platform/ThreadMessage.h"
 
 // Requests the exports post to the socket thread. wParam carries a text the message owns
-// (or 0); lParam is always 0.
+// (or 0); lParam is the request's ticket for WM_RPT_OPENPATIENT, WM_RPT_GETTHUMB and
+// WM_RPT_GETIMAGE (CRptSockThread::NewTicket), and 0 for the others.
 enum : unsigned {
     WM_RPT_CONNECT = WM_USER + 101,      // 1125
     WM_RPT_DISCONNECT = WM_USER + 102,   // 1126

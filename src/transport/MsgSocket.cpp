@@ -63,10 +63,12 @@ void CMsgSocket::FlushSend()
             m_bSendPending = true;
             return;
         }
-        // The rest of the frame is never sent.
-        OnError(code);
+        // The rest of the frame is never sent. Closed before the report, so that a sink
+        // sending again from OnError is refused instead of re-entering the broken socket.
         Close();
         m_bClosed = true;
+        m_bSendPending = false;
+        OnError(code);
         return;
     }
     m_bSendPending = false;

@@ -22,8 +22,8 @@ public:
     CMsgSocket();
     ~CMsgSocket() override;
 
-    // True: the frame was sent whole, or partly with the rest pending, or its sending failed
-    // and OnError has been called. False: nothing was queued (closed, a frame still pending,
+    // True: the frame was sent whole, or partly with the rest pending, or its sending failed,
+    // the socket was closed and then OnError was called. False: nothing was queued (closed, a frame still pending,
     // null payload, payload over 65531 bytes, or the buffer could not be allocated).
     bool SendMsg(uint16_t type, const void* payload, uint16_t length);
 

@@ -154,3 +154,30 @@ TEST_F(ByteExportsTest, ImageLargerThanOneFrameUsesManyChunks)
     EXPECT_TRUE(ok);
     EXPECT_EQ(server.RequestCount(MSG_IMAGE_REQUEST), 1u);
 }
+
+TEST_F(ByteExportsTest, BytesStillArrivingForTheLastNameNeverAnswerTheNextName)
+{
+    // Once "x" is complete the server keeps sending it until the next request arrives, so
+    // its bytes keep landing after the export has cleared its event and before the socket
+    // thread has taken the request for "y".
+    const auto xThumb = PatternBytes(300, 21);
+    const auto yThumb = PatternBytes(500, 22);
+    const auto xImage = PatternBytes(3000, 23);
+    const auto yImage = PatternBytes(5000, 24);
+    served.thumbs["x"] = Repeating({FakeFrame::ThumbData("x", xThumb)});
+    served.thumbs["y"] = {FakeFrame::ThumbData("y", yThumb)};
+    served.images["x"] = Repeating(ImageChunks("x", xImage, 1000));
+    served.images["y"] = ImageChunks("y", yImage, 1000);
+    for (int round = 0; round < 20; ++round) {
+        bool ok = false;
+        ASSERT_EQ(Thumb("x", ok), xThumb) << round;
+        ASSERT_EQ(Thumb("y", ok), yThumb) << round;
+        ASSERT_TRUE(ok) << round;
+    }
+    for (int round = 0; round < 20; ++round) {
+        bool ok = false;
+        ASSERT_EQ(Image("x", ok), xImage) << round;
+        ASSERT_EQ(Image("y", ok), yImage) << round;
+        ASSERT_TRUE(ok) << round;
+    }
+}

@@ -14,6 +14,13 @@ auto Text(decltype(&::GetModName) getter, uintptr_t handle)
     return [=](char* buffer, unsigned int* size) { return getter(handle, buffer, size); };
 }
 
+// A small patient whose name field holds `name`.
+std::string NamedPatient(const std::string& name)
+{
+    return "<ROOT><P><Fields><Text><F FieldName=\"" + kNameField + "\" FieldValue=\"" + name +
+           "\"/></Text></Fields><Modality Name=\"CT\"/></P></ROOT>";
+}
+
 }  // namespace
 
 class PatientExportsTest : public ExportsTest {
@@ -114,13 +121,63 @@ TEST_F(PatientExportsTest, ReassemblesATextSentInManySmallChunks)
     EXPECT_EQ(lib->GetModalityCount(), 2);
 }
 
-TEST_F(PatientExportsTest, EmptyReplyKeepsThePreviousDocument)
+TEST_F(PatientExportsTest, EmptyReplyLeavesAnEmptyDocumentNotThePreviousPatient)
 {
     Open(SamplePatient());
-    ServePatient("");
+    const ModID stale = lib->GetModID(0);
+    ServePatient("");  // total 0
     EXPECT_EQ(lib->OpenPatient("H002"), 1);
-    EXPECT_EQ(lib->GetModalityCount(), 2);
-    EXPECT_EQ(ReadText(lib->GetPatientName), kZhangSan);
+    EXPECT_EQ(lib->GetModalityCount(), 0);
+    EXPECT_EQ(ReadText(lib->GetPatientName), "");
+    EXPECT_EQ(ReadText(Text(lib->GetModName, stale)), "");
+
+    ServePatient(SamplePatient());
+    ASSERT_EQ(lib->OpenPatient("H001"), 1);
+    ASSERT_EQ(lib->GetModalityCount(), 2);
+    // Only the end of a text arrives: it starts with a gap and so holds nothing.
+    const std::string text = SamplePatient();
+    server.SetHandler([text](const FakeRequest&) {
+        return std::vector<FakeFrame>{FakeFrame::QueryReply(
+            static_cast<int32_t>(text.size()), 10, text.substr(10))};
+    });
+    EXPECT_EQ(lib->OpenPatient("H003"), 1);
+    EXPECT_EQ(lib->GetModalityCount(), 0);
+    EXPECT_EQ(ReadText(lib->GetPatientName), "");
+}
+
+TEST_F(PatientExportsTest, LateReplyForAnEarlierPatientDoesNotAnswerTheNextOne)
+{
+    const std::string c = NamedPatient("Patient C");
+    const std::string d = NamedPatient("Patient D");
+    server.SetHandler([this, c, d](const FakeRequest& request) {
+        if (request.value == "D") {
+            // C's reply comes again, late, and D's own reply only after it.
+            server.SendLater(QueryReplyChunks(d, 40, "D"), 300);
+        }
+        return QueryReplyChunks(c, 40, "C");
+    });
+    ASSERT_EQ(ConnectToServer(), 1);
+    ASSERT_EQ(lib->OpenPatient("C"), 1);
+    EXPECT_EQ(ReadText(lib->GetPatientName), "Patient C");
+    ASSERT_EQ(lib->OpenPatient("D"), 1);
+    EXPECT_EQ(ReadText(lib->GetPatientName), "Patient D");
+
+    // C's reply keeps coming until the server sees the next query, so copies of it complete
+    // after OpenPatient("D") has cleared its event and before the thread has sent D's query.
+    server.SetHandler([c, d](const FakeRequest& request) {
+        return request.value == "C" ? Repeating(QueryReplyChunks(c, 4096, "C"))
+                                    : QueryReplyChunks(d, 40, "D");
+    });
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_EQ(lib->OpenPatient("C"), 1) << round;
+        ASSERT_EQ(lib->OpenPatient("D"), 1) << round;
+        ASSERT_EQ(ReadText(lib->GetPatientName), "Patient D") << round;
+    }
+
+    // A reply naming an identifier never asked for, or none, is still taken.
+    server.SetHandler([c](const FakeRequest&) { return QueryReplyChunks(c, 40, "other"); });
+    ASSERT_EQ(lib->OpenPatient("E"), 1);
+    EXPECT_EQ(ReadText(lib->GetPatientName), "Patient C");
 }
 
 TEST_F(PatientExportsTest, ReplyWithoutRootLeavesAnEmptyDocument)
@@ -140,7 +197,7 @@ TEST_F(PatientExportsTest, ChunksThatWouldLandOutsideTheTextAreDropped)
 {
     const std::string text = SamplePatient();
     const auto total = static_cast<int32_t>(text.size());
-    server.SetHandler([&](const FakeRequest&) {
+    server.SetHandler([text, total](const FakeRequest&) {
         std::vector<FakeFrame> frames;
         frames.push_back(FakeFrame::QueryReply(total, -5, "<bad>"));
         frames.push_back(FakeFrame::QueryReply(total, total - 2, "<overflowing>"));

@@ -13,6 +13,7 @@ enum : uint32_t {
     kMsgSend = WM_USER + 1,  // wParam: std::vector<FakeFrame>* owned by the message
     kMsgCloseClients,
     kMsgFlush,
+    kMsgRefill,  // queue the repeating frames again on idle connections
 };
 
 void PutString(std::vector<unsigned char>& out, const std::string& text)
@@ -36,12 +37,13 @@ void PutU16(std::vector<unsigned char>& out, uint16_t value)
 
 }  // namespace
 
-FakeFrame FakeFrame::QueryReply(int32_t total, int32_t offset, const std::string& text)
+FakeFrame FakeFrame::QueryReply(int32_t total, int32_t offset, const std::string& text,
+                                const std::string& value)
 {
     FakeFrame frame;
     frame.type = MSG_QUERY_REPLY;
     PutString(frame.payload, "HISID");
-    PutString(frame.payload, "");
+    PutString(frame.payload, value);
     PutI32(frame.payload, total);
     PutI32(frame.payload, offset);
     PutString(frame.payload, text);
@@ -88,7 +90,8 @@ FakeFrame FakeFrame::Raw(const std::vector<unsigned char>& bytes)
     return frame;
 }
 
-std::vector<FakeFrame> QueryReplyChunks(const std::string& text, size_t chunkSize)
+std::vector<FakeFrame> QueryReplyChunks(const std::string& text, size_t chunkSize,
+                                        const std::string& value)
 {
     std::vector<FakeFrame> frames;
     const auto total = static_cast<int32_t>(text.size());
@@ -96,9 +99,16 @@ std::vector<FakeFrame> QueryReplyChunks(const std::string& text, size_t chunkSiz
     do {
         const size_t length = std::min(chunkSize, text.size() - offset);
         frames.push_back(FakeFrame::QueryReply(total, static_cast<int32_t>(offset),
-                                               text.substr(offset, length)));
+                                               text.substr(offset, length), value));
         offset += length;
     } while (offset < text.size());
+    return frames;
+}
+
+std::vector<FakeFrame> Repeating(std::vector<FakeFrame> frames)
+{
+    for (auto& frame : frames)
+        frame.repeat = true;
     return frames;
 }
 
@@ -138,7 +148,30 @@ public:
     void Queue(const std::vector<FakeFrame>& frames)
     {
         m_outgoing.insert(m_outgoing.end(), frames.begin(), frames.end());
+        for (const auto& frame : frames) {
+            if (frame.repeat)
+                m_repeating.push_back(frame);
+        }
         Pump();
+    }
+
+    // A request ends the repeating stream: what is still queued of it is dropped.
+    void StopRepeating()
+    {
+        m_repeating.clear();
+        m_outgoing.erase(std::remove_if(m_outgoing.begin(), m_outgoing.end(),
+                                        [](const FakeFrame& frame) { return frame.repeat; }),
+                         m_outgoing.end());
+    }
+
+    // One more round of the repeating frames, once the last round has gone out.
+    void Refill()
+    {
+        m_bRefillPosted = false;
+        if (m_outgoing.empty() && !m_repeating.empty()) {
+            m_outgoing.insert(m_outgoing.end(), m_repeating.begin(), m_repeating.end());
+            Pump();
+        }
     }
 
     bool IsIdle() const { return m_outgoing.empty() && !IsSendPending(); }
@@ -163,7 +196,12 @@ private:
             }
             m_outgoing.pop_front();
         }
-        if (IsIdle())
+        // The next round goes out from the server's queue, so that requests are read in
+        // between and can stop it.
+        if (m_outgoing.empty() && !m_repeating.empty()) {
+            if (!m_bRefillPosted)
+                m_bRefillPosted = m_server.Post(kMsgRefill, 0, 0);
+        } else if (IsIdle())
             m_server.m_evFlushed.Set();
     }
 
@@ -195,6 +233,8 @@ private:
 
     CFakeServer& m_server;
     std::deque<FakeFrame> m_outgoing;
+    std::vector<FakeFrame> m_repeating;
+    bool m_bRefillPosted = false;
 };
 
 // ---- server ----------------------------------------------------------------------------
@@ -207,6 +247,14 @@ CFakeServer::~CFakeServer()
         Post(WM_QUIT, 0, 0);
         m_evExit.Wait(CEvent::kInfinite);
     }
+    // No handler runs any more; a late sender finds the queue closed.
+    std::vector<std::thread> senders;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        senders.swap(m_senders);
+    }
+    for (auto& sender : senders)
+        sender.join();
 }
 
 bool CFakeServer::Start()
@@ -247,6 +295,7 @@ void CFakeServer::OnRequest(CConnection* connection, const FakeRequest& request)
         handler = m_handler;
     }
     m_requestArrived.notify_all();
+    connection->StopRepeating();
     if (handler)
         connection->Queue(handler(request));
 }
@@ -261,6 +310,10 @@ void CFakeServer::OnThreadMessage(const ThreadMessage& message)
             connection->Queue(*frames);
         break;
     }
+    case kMsgRefill:
+        for (auto& connection : m_connections)
+            connection->Refill();
+        break;
     case kMsgCloseClients:
         m_connections.clear();
         break;
@@ -311,6 +364,15 @@ void CFakeServer::Send(std::vector<FakeFrame> frames)
     auto* owned = new std::vector<FakeFrame>(std::move(frames));
     if (!Post(kMsgSend, reinterpret_cast<uintptr_t>(owned), 0))
         delete owned;
+}
+
+void CFakeServer::SendLater(std::vector<FakeFrame> frames, uint32_t delayMs)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_senders.emplace_back([this, frames = std::move(frames), delayMs]() mutable {
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        Send(std::move(frames));
+    });
 }
 
 void CFakeServer::CloseClients()

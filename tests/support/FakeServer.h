@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 // One frame the fake server sends: a message of the protocol, or raw bytes for broken ones.
@@ -16,8 +17,13 @@ struct FakeFrame {
     uint16_t type = 0;
     std::vector<unsigned char> payload;
     bool raw = false;  // payload goes on the wire as it is, without a frame header
+    // Sent over and over, after the frames queued with it, until the connection's next
+    // request arrives (a transfer that keeps streaming while the client asks for another).
+    bool repeat = false;
 
-    static FakeFrame QueryReply(int32_t total, int32_t offset, const std::string& text);
+    // `value` is the identifier the reply echoes ("" echoes nothing).
+    static FakeFrame QueryReply(int32_t total, int32_t offset, const std::string& text,
+                                const std::string& value = "");
     static FakeFrame ThumbData(const std::string& name, const std::vector<unsigned char>& bytes);
     static FakeFrame ThumbDataWithLength(const std::string& name, uint16_t length,
                                          const std::vector<unsigned char>& bytes);
@@ -27,7 +33,10 @@ struct FakeFrame {
 };
 
 // The patient text split into ascending chunks of at most chunkSize bytes.
-std::vector<FakeFrame> QueryReplyChunks(const std::string& text, size_t chunkSize);
+std::vector<FakeFrame> QueryReplyChunks(const std::string& text, size_t chunkSize,
+                                        const std::string& value = "");
+// The same frames marked to repeat until the next request.
+std::vector<FakeFrame> Repeating(std::vector<FakeFrame> frames);
 // The image split into chunks of at most chunkSize bytes, in ascending order.
 std::vector<FakeFrame> ImageChunks(const std::string& name, const std::vector<unsigned char>& image,
                                    size_t chunkSize);
@@ -62,6 +71,8 @@ public:
     bool WaitForRequests(size_t count, uint32_t timeoutMs) const;
 
     void Send(std::vector<FakeFrame> frames);
+    // Sends the frames after delayMs, from another thread (a reply the server is slow with).
+    void SendLater(std::vector<FakeFrame> frames, uint32_t delayMs);
     // Closes every client connection from the server's side.
     void CloseClients();
     // Waits until every queued frame has been handed to the platform.
@@ -80,6 +91,7 @@ private:
     friend class CConnection;
     void OnRequest(CConnection* connection, const FakeRequest& request);
     void Accept();
+    void Refill();
 
     std::unique_ptr<CListener> m_pListener;
     std::vector<std::unique_ptr<CConnection>> m_connections;  // server thread only
@@ -92,4 +104,5 @@ private:
     mutable std::condition_variable m_requestArrived;
     Handler m_handler;
     std::vector<FakeRequest> m_requests;
+    std::vector<std::thread> m_senders;  // SendLater, joined before the server stops
 };

@@ -234,6 +234,33 @@ TEST_F(MsgSocketCloseTest, SendAfterAReadErrorFailsHardAndThenCountsAsClosed)
     EXPECT_FALSE(m_socket.SendMsg(MSG_QUERY, "k\0v", 4));
 }
 
+// A sink that sends again from its error slot, as a retrying host would.
+class CResendingSink : public CRecordingSink {
+public:
+    std::vector<bool> m_resendAccepted;
+    int m_nResends = 0;
+
+    void OnSockError(CRptSocket* from, int32_t code) override
+    {
+        CRecordingSink::OnSockError(from, code);
+        if (m_nResends++ < 5)  // bounded, should the socket let it nest
+            m_resendAccepted.push_back(from->SendMsg(MSG_QUERY, "k\0v", 4));
+    }
+};
+
+TEST_F(MsgSocketCloseTest, SinkSendingAgainFromItsErrorSlotIsRefusedNotReentered)
+{
+    ASSERT_TRUE(m_peer.Write(Bytes{1, 0, 0, 0}));
+    ASSERT_TRUE(PumpUntil(m_loop, [&] { return m_sink.HasKind("error"); }));
+    CResendingSink resending;
+    m_socket.SetSink(&resending);
+    EXPECT_TRUE(m_socket.SendMsg(MSG_QUERY, "k\0v", 4));
+    // One error; the socket already counts as closed when the sink hears of it.
+    EXPECT_EQ(resending.m_calls, std::vector<std::string>{"error|" + std::to_string(WSAENOTSOCK)});
+    EXPECT_EQ(resending.m_resendAccepted, std::vector<bool>{false});
+    m_socket.SetSink(&m_sink);
+}
+
 TEST(MsgSocketConnectTest, RefusedConnectReachesTheSinkAsNonZeroCode)
 {
     CMessageLoop loop;
