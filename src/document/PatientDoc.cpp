@@ -76,12 +76,6 @@ bool CPatientDoc::Load(const char* pszText)
     return bBuilt;
 }
 
-void CPatientDoc::Swap(CPatientDoc& other) noexcept
-{
-    std::swap(m_pRoot, other.m_pRoot);
-    std::swap(m_index, other.m_index);
-}
-
 std::string CPatientDoc::GetPatientName() const
 {
     if (!m_pRoot) {

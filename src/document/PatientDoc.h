@@ -29,9 +29,6 @@ public:
     void Swap(CPatientDoc& other) noexcept;
     // Replaces the tree with one built elsewhere; every earlier handle designates nothing.
     void SetRoot(std::unique_ptr<CInfoNode> pRoot);
-    // Exchanges the trees (and their indexes) of two documents; nothing is copied or freed,
-    // so a document built aside can be put in place in constant time.
-    void Swap(CPatientDoc& other) noexcept;
     const CInfoNode* Root() const { return m_pRoot.get(); }
 
     std::string GetPatientName() const;
