@@ -163,7 +163,8 @@ private:
         Check(m_nFrames < m_ends.size() && m_ends[m_nFrames] == m_read);
         ++m_nFrames;
         const std::size_t frameLength = static_cast<std::size_t>(length) + 4;
-        Check(EncodeFrame(&m_pEncoded, &m_nEncodedCap, m_assembler.Type(), payload, static_cast<std::uint16_t>(length)));
+        Check(EncodeFrame(&m_pEncoded, &m_nEncodedCap, m_assembler.Type(), payload,
+                          static_cast<std::uint16_t>(length)));
         Check(m_nEncodedCap >= frameLength);
         Check(std::memcmp(m_pEncoded, m_stream.data() + m_read - frameLength, frameLength) == 0);
         DeliverMessage(&m_sink, nullptr, m_assembler.Type(), payload, length);

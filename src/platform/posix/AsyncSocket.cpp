@@ -68,8 +68,9 @@ int CAsyncSocket::ResolveHost(const char* host, uint32_t* address)
 int CAsyncSocket::StartConnect(uint32_t address, unsigned port) const
 {
     const sockaddr_in addr = Inet4(address, port);
-    const int result = Uninterrupted(
-        [&] { return ::connect(static_cast<int>(m_hSocket), reinterpret_cast<const sockaddr*>(&addr), sizeof addr); });
+    const int fd = static_cast<int>(m_hSocket);
+    const int result =
+        Uninterrupted([&] { return ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr); });
     if (result == 0 || errno == EINPROGRESS)
         return 0;
     return LastSocketError();
@@ -101,8 +102,9 @@ int CAsyncSocket::AcceptHandle(intptr_t* handle) const
 
 int CAsyncSocket::SendBytes(const void* buffer, int count, int flags, int* moved) const
 {
-    const ssize_t sent = Uninterrupted(
-        [&] { return ::send(static_cast<int>(m_hSocket), buffer, static_cast<size_t>(count), flags | MSG_NOSIGNAL); });
+    const int fd = static_cast<int>(m_hSocket);
+    const ssize_t sent =
+        Uninterrupted([&] { return ::send(fd, buffer, static_cast<size_t>(count), flags | MSG_NOSIGNAL); });
     if (sent < 0)
         return LastSocketError();
     *moved = static_cast<int>(sent);
@@ -111,8 +113,9 @@ int CAsyncSocket::SendBytes(const void* buffer, int count, int flags, int* moved
 
 int CAsyncSocket::ReceiveBytes(void* buffer, int count, int flags, int* moved) const
 {
-    const ssize_t got = Uninterrupted(
-        [&] { return ::recv(static_cast<int>(m_hSocket), buffer, static_cast<size_t>(count), flags | MSG_DONTWAIT); });
+    const int fd = static_cast<int>(m_hSocket);
+    const ssize_t got =
+        Uninterrupted([&] { return ::recv(fd, buffer, static_cast<size_t>(count), flags | MSG_DONTWAIT); });
     if (got < 0)
         return LastSocketError();
     *moved = static_cast<int>(got);
@@ -130,7 +133,8 @@ unsigned CAsyncSocket::BoundPort() const
 
 int CAsyncSocket::SetBufferSize(bool bSend, int bytes) const
 {
-    if (::setsockopt(static_cast<int>(m_hSocket), SOL_SOCKET, bSend ? SO_SNDBUF : SO_RCVBUF, &bytes, sizeof bytes) != 0)
+    const int option = bSend ? SO_SNDBUF : SO_RCVBUF;
+    if (::setsockopt(static_cast<int>(m_hSocket), SOL_SOCKET, option, &bytes, sizeof bytes) != 0)
         return LastSocketError();
     return 0;
 }
