@@ -1,19 +1,21 @@
-// Feeds an arbitrary byte stream, cut into arbitrary writes, to the client socket over a
-// loopback connection, and checks the frames it delivers against a plain reading of the
-// same bytes. The whole input also goes straight into the decoder as each message type.
+// Feeds an arbitrary byte stream, cut into arbitrary pieces, to the frame assembler the way
+// the client socket does (one read per notification, of the bytes the frame still lacks),
+// and checks the frames it delivers against a plain reading of the same bytes. Every frame
+// goes on to the message decoders and is encoded again; the whole input also goes straight
+// into the decoders as each message type. No socket is involved.
 #include <fuzzer/FuzzedDataProvider.h>
-#include <sys/socket.h>
 
-#include <chrono>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
-#include "platform/MessageLoop.h"
-#include "platform/RawPeer.h"
+#include "transport/FrameAssembler.h"
+#include "transport/FrameEncoder.h"
+#include "transport/IRptSockSink.h"
 #include "transport/MsgTypes.h"
-#include "transport/RptSocket.h"
+#include "transport/RptMessages.h"
 
 namespace {
 
@@ -24,12 +26,6 @@ void Check(bool condition)
     if (!condition)
         __builtin_trap();
 }
-
-struct Frame {
-    std::uint16_t type;
-    Bytes payload;
-    bool operator==(const Frame& other) const { return type == other.type && payload == other.payload; }
-};
 
 // Touches every byte a decoded field claims, so that a field reaching past the payload
 // shows up under the address sanitizer.
@@ -48,9 +44,6 @@ std::size_t Touch(const unsigned char* bytes, std::size_t count)
 
 class CCheckingSink : public IRptSockSink {
 public:
-    int m_nErrors = 0;
-    int m_nCloses = 0;
-    int m_nConnects = 0;
     int m_nDecoded = 0;
     std::size_t m_nSum = 0;
 
@@ -88,102 +81,118 @@ public:
         m_nSum += Touch(name) + Touch(bytes, length);
         ++m_nDecoded;
     }
-    void OnSockError(CRptSocket*, int32_t) override { ++m_nErrors; }
-    void OnSockClose(CRptSocket*, int32_t) override { ++m_nCloses; }
-    void OnSockConnect(CRptSocket*, int32_t code) override
-    {
-        Check(code == 0);
-        ++m_nConnects;
-    }
 };
 
-// Records each frame the read step hands up before the decoder sees it.
-class CFuzzSocket : public CRptSocket {
-public:
-    std::vector<Frame> m_frames;
-
-    void Decode(std::uint16_t type, const unsigned char* payload, int length)
-    {
-        CRptSocket::OnMessage(type, payload, length);
-    }
-
-protected:
-    void OnMessage(std::uint16_t type, const unsigned char* payload, int length) override
-    {
-        Check(length >= 0 && length <= kMsgMaxPayload);
-        m_frames.push_back(Frame{type, Bytes(payload, payload + length)});
-        CRptSocket::OnMessage(type, payload, length);
-    }
-};
-
-// The frames in a byte stream read the plain way; false when the stream does not end on a
-// frame boundary or holds a length word below 4.
-bool ReadFrames(const Bytes& stream, std::vector<Frame>& frames)
+// Where each frame of a byte stream ends, read the plain way; false when the stream does not
+// end on a frame boundary or holds a length word below 4.
+bool FrameEnds(const Bytes& stream, std::vector<std::size_t>& ends)
 {
     std::size_t at = 0;
     while (at < stream.size()) {
         if (stream.size() - at < 4)
             return false;
         const std::size_t length = stream[at] | (stream[at + 1] << 8);
-        if (length < 4)
+        if (length < 4 || stream.size() - at < length)
             return false;
-        if (stream.size() - at < length)
-            return false;
-        frames.push_back(Frame{static_cast<std::uint16_t>(stream[at + 2] | (stream[at + 3] << 8)),
-                               Bytes(stream.begin() + static_cast<std::ptrdiff_t>(at) + 4,
-                                     stream.begin() + static_cast<std::ptrdiff_t>(at + length))});
         at += length;
+        ends.push_back(at);
     }
     return true;
 }
 
-struct Harness {
-    CMessageLoop loop;
-    RawListener listener;
-    Harness() { loop.Attach(); }
+// The read side of the client socket without the socket: of the bytes the peer has written
+// so far, each step reads what the frame lacks and no more than has arrived. Each frame is
+// checked against the plain reading as it is delivered.
+class CStreamReader {
+public:
+    std::size_t m_nFrames = 0;
+    bool m_bBroken = false;
+
+    CStreamReader(const Bytes& stream, const std::vector<std::size_t>& ends, CCheckingSink& sink)
+        : m_stream(stream), m_ends(ends), m_sink(sink)
+    {
+    }
+    ~CStreamReader() { delete[] m_pEncoded; }
+
+    // The first `arrived` bytes of the stream have come in.
+    void Arrive(std::size_t arrived)
+    {
+        while (!m_bBroken && m_read < arrived)
+            Step(arrived);
+    }
+
+    // The peer ended the stream: a frame begun by then is cut short.
+    void End()
+    {
+        if (m_assembler.Collected() > 0)
+            m_bBroken = true;
+    }
+
+private:
+    void Step(std::size_t arrived)
+    {
+        Check(m_assembler.Reserve());
+        const int32_t missing = m_assembler.Missing();
+        if (missing <= 0) {
+            m_bBroken = true;
+            return;
+        }
+        const std::size_t count = std::min(arrived - m_read, static_cast<std::size_t>(missing));
+        std::memcpy(m_assembler.Space(), m_stream.data() + m_read, count);
+        m_read += count;
+        switch (m_assembler.Commit(static_cast<int32_t>(count))) {
+        case CFrameAssembler::Result::Partial:
+            break;
+        case CFrameAssembler::Result::Broken:
+            m_bBroken = true;
+            break;
+        case CFrameAssembler::Result::Complete:
+            Deliver();
+            m_assembler.Drop();
+            break;
+        }
+    }
+
+    void Deliver()
+    {
+        const int length = m_assembler.PayloadLength();
+        const unsigned char* payload = m_assembler.Payload();
+        Check(length >= 0 && length <= kMsgMaxPayload);
+        // The next frame of the plain reading, whatever the cuts were: it ends here, and
+        // encoding it again gives back the bytes it came from (type and payload included).
+        Check(m_nFrames < m_ends.size() && m_ends[m_nFrames] == m_read);
+        ++m_nFrames;
+        const std::size_t frameLength = static_cast<std::size_t>(length) + 4;
+        Check(EncodeFrame(&m_pEncoded, &m_nEncodedCap, m_assembler.Type(), payload,
+                          static_cast<std::uint16_t>(length)));
+        Check(m_nEncodedCap >= frameLength);
+        Check(std::memcmp(m_pEncoded, m_stream.data() + m_read - frameLength, frameLength) == 0);
+        DeliverMessage(&m_sink, nullptr, m_assembler.Type(), payload, length);
+    }
+
+    const Bytes& m_stream;
+    const std::vector<std::size_t>& m_ends;
+    CCheckingSink& m_sink;
+    CFrameAssembler m_assembler;
+    std::size_t m_read = 0;
+    unsigned char* m_pEncoded = nullptr;
+    std::uint32_t m_nEncodedCap = 0;
 };
-
-Harness& Shared()
-{
-    static Harness* harness = new Harness();
-    return *harness;
-}
-
-void PumpOnce(CMessageLoop& loop)
-{
-    ThreadMessage message{};
-    while (loop.GetMessage(&message, 0)) {
-    }
-}
-
-template <typename Done>
-bool PumpUntil(CMessageLoop& loop, Done done)
-{
-    // GetMessage serves sockets for its whole time-out: poll without waiting first, and
-    // wait in small steps only once the socket is slow to report.
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    for (int spins = 0; !done(); ++spins) {
-        if (std::chrono::steady_clock::now() >= end)
-            return false;
-        ThreadMessage message{};
-        (void)loop.GetMessage(&message, spins < 1000 ? 0 : 1);
-    }
-    return true;
-}
 
 void DecodeDirectly(const std::uint8_t* data, std::size_t size)
 {
     CCheckingSink sink;
-    CFuzzSocket socket;
-    socket.SetSink(&sink);
     const int length = static_cast<int>(size > static_cast<std::size_t>(kMsgMaxPayload) ? kMsgMaxPayload : size);
     // A payload of its own heap block, so that a read past its end is caught.
     Bytes payload(data, data + length);
+    int decoded = 0;
     for (std::uint16_t type = 0; type <= 7; ++type)
-        socket.Decode(type, payload.data(), length);
-    // No sink: nothing is reported.
-    socket.SetSink(nullptr);
-    socket.Decode(MSG_IMAGE_DATA, payload.data(), length);
+        decoded += DeliverMessage(&sink, nullptr, type, payload.data(), length) ? 1 : 0;
+    Check(decoded == sink.m_nDecoded);
+    // Unknown types and a missing sink are never reported.
+    Check(!DeliverMessage(&sink, nullptr, 0, payload.data(), length));
+    Check(!DeliverMessage(&sink, nullptr, 7, payload.data(), length));
+    Check(!DeliverMessage(nullptr, nullptr, MSG_IMAGE_DATA, payload.data(), length));
 }
 
 }  // namespace
@@ -192,50 +201,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     DecodeDirectly(data, size);
 
-    Harness& harness = Shared();
-    CCheckingSink sink;
-    CFuzzSocket socket;
-    socket.SetSink(&sink);
-    Check(socket.Create());
-    socket.Connect("127.0.0.1", harness.listener.Port());
-    RawPeer peer = harness.listener.Accept();
-    Check(peer.IsOpen());
-    Check(PumpUntil(harness.loop, [&] { return sink.m_nConnects == 1; }));
-
     // Input: repeated (cut length byte, that many stream bytes).
     FuzzedDataProvider input(data, size);
     Bytes stream;
-    bool peerWrites = true;
+    stream.reserve(size);
+    std::vector<std::size_t> cuts;
+    cuts.reserve(size / 2 + 1);
     while (input.remaining_bytes() > 0) {
         const std::size_t cut = input.ConsumeIntegralInRange<std::size_t>(1, 300);
-        const Bytes piece = input.ConsumeBytes<unsigned char>(cut);
-        stream.insert(stream.end(), piece.begin(), piece.end());
-        if (peerWrites)
-            peerWrites = peer.Write(piece);
-        PumpOnce(harness.loop);
+        const std::size_t take = std::min(cut, input.remaining_bytes());
+        if (take == 0)
+            break;
+        const std::size_t at = stream.size();
+        stream.resize(at + take);
+        input.ConsumeData(stream.data() + at, take);
+        cuts.push_back(stream.size());
     }
-    ::shutdown(peer.Fd(), SHUT_WR);
-    // The end of the stream always ends in a close or an error report, never a wait.
-    Check(PumpUntil(harness.loop, [&] { return sink.m_nErrors > 0 || sink.m_nCloses > 0; }));
+    std::vector<std::size_t> ends;
+    ends.reserve(stream.size() / 4 + 1);
+    const bool whole = FrameEnds(stream, ends);
 
-    std::vector<Frame> expected;
-    const bool whole = ReadFrames(stream, expected);
-    if (peerWrites) {
-        // Every frame the stream holds, in order, whatever the cuts were; an error exactly
-        // when the stream was broken.
-        const std::size_t prefix = socket.m_frames.size();
-        Check(prefix <= expected.size());
-        Check(std::equal(socket.m_frames.begin(), socket.m_frames.end(), expected.begin()));
-        Check(whole == (sink.m_nErrors == 0));
-        if (whole)
-            Check(prefix == expected.size());
-    } else {
-        // The socket gave up early, which only a broken stream can cause.
-        Check(!whole && sink.m_nErrors > 0);
-    }
-    Check(sink.m_nDecoded <= static_cast<int>(socket.m_frames.size()));
+    CCheckingSink sink;
+    CStreamReader reader(stream, ends, sink);
+    for (const std::size_t arrived : cuts)
+        reader.Arrive(arrived);
+    reader.End();
 
-    peer.Reset();
-    socket.Close();
+    // Every frame the stream holds, in order (checked on delivery); broken exactly when the
+    // stream was.
+    Check(whole == !reader.m_bBroken);
+    if (whole)
+        Check(reader.m_nFrames == ends.size());
+    Check(sink.m_nDecoded <= static_cast<int>(reader.m_nFrames));
     return 0;
 }

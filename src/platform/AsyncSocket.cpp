@@ -3,9 +3,49 @@
 #include "platform/LoopBackend.h"
 #include "platform/MessageLoop.h"
 
-// The readiness state machine shared by every backend: what the loop should wait for, and
-// which notification a readiness it saw becomes. The backends supply the socket calls and
-// the two probes, ConnectOutcome and ProbeRead.
+// Everything every backend shares: the argument and state checks of each operation, the
+// state transitions, the last error it leaves, and the readiness state machine (what the
+// loop should wait for, and which notification a readiness it saw becomes). The backends
+// (posix/, win32/) supply only the system calls and the two probes, ConnectOutcome and
+// ProbeRead.
+
+namespace {
+
+bool Fail(int code)
+{
+    CAsyncSocket::SetLastError(code);
+    return false;
+}
+
+int FailCount(int code)
+{
+    CAsyncSocket::SetLastError(code);
+    return SOCKET_ERROR;
+}
+
+// Errors that are the outcome of the attempt rather than a refusal to start it: they are
+// reported through OnConnect, as with a connect that fails later.
+bool IsConnectOutcome(int code)
+{
+    return code == WSAECONNREFUSED || code == WSAENETUNREACH || code == WSAEHOSTUNREACH ||
+           code == WSAETIMEDOUT || code == WSAECONNRESET || code == WSAECONNABORTED;
+}
+
+// The checks Send and Receive share: 0, or the error to fail with.
+int TransferError(bool bOpen, bool bConnected, const void* buffer, int count, int flags, int allowedFlags)
+{
+    if (!bOpen)
+        return WSAENOTSOCK;
+    if (count < 0 || (buffer == nullptr && count > 0))
+        return WSAEFAULT;
+    if ((flags & ~allowedFlags) != 0)
+        return WSAEOPNOTSUPP;
+    if (!bConnected)
+        return WSAENOTCONN;
+    return 0;
+}
+
+}  // namespace
 
 CAsyncSocket::CAsyncSocket()
     : m_hSocket(kNoSocket), m_pLoop(nullptr), m_state(State::Idle), m_nPendingConnectError(0),
@@ -28,6 +68,137 @@ bool CAsyncSocket::Register(CMessageLoop* loop)
     m_pLoop = loop;
     loop->AddSocket(this);
     return true;
+}
+
+bool CAsyncSocket::Adopt(int code, intptr_t handle, State state, CMessageLoop* loop)
+{
+    if (code != 0)
+        return Fail(code);
+    m_hSocket = handle;
+    m_state = state;
+    return Register(loop);
+}
+
+bool CAsyncSocket::Create()
+{
+    if (IsOpen())
+        return Fail(WSAEINVAL);
+    CMessageLoop* loop = CMessageLoop::Current();
+    if (loop == nullptr)
+        return Fail(WSANOTINITIALISED);
+    intptr_t handle = kNoSocket;
+    const int code = OpenHandle(&handle);
+    return Adopt(code, handle, State::Idle, loop);
+}
+
+bool CAsyncSocket::Connect(const char* host, unsigned port)
+{
+    if (!IsOpen())
+        return Fail(WSAENOTSOCK);
+    if (host == nullptr || port > 0xFFFF)
+        return Fail(WSAEINVAL);
+    if (m_state == State::Connecting)
+        return Fail(WSAEALREADY);
+    if (m_state == State::Connected)
+        return Fail(WSAEISCONN);
+    if (m_state == State::Listening)
+        return Fail(WSAEINVAL);
+    // An empty name names no server (Windows would resolve it to the local machine's own
+    // addresses; the exports pass "" for a null address).
+    if (host[0] == '\0')
+        return Fail(WSAHOST_NOT_FOUND);
+
+    uint32_t address = 0;
+    const int resolved = ResolveHost(host, &address);
+    if (resolved != 0)
+        return Fail(resolved);
+    const int code = StartConnect(address, port);
+    if (code != 0 && !IsConnectOutcome(code))
+        return Fail(code);
+
+    // Even an attempt that finished at once reports its outcome through OnConnect, so that
+    // callers see one behaviour.
+    m_state = State::Connecting;
+    m_nPendingConnectError = code;
+    return Fail(WSAEWOULDBLOCK);
+}
+
+bool CAsyncSocket::Listen(const char* address, unsigned port)
+{
+    if (!IsOpen() && !Create())
+        return false;
+    if (m_state != State::Idle || port > 0xFFFF)
+        return Fail(WSAEINVAL);
+    const int code = BindAndListen(address, port);
+    if (code != 0)
+        return Fail(code);
+    m_state = State::Listening;
+    return true;
+}
+
+bool CAsyncSocket::Accept(CAsyncSocket& into)
+{
+    if (m_state != State::Listening || into.IsOpen() || &into == this)
+        return Fail(WSAEINVAL);
+    if (m_pLoop == nullptr)
+        return Fail(WSANOTINITIALISED);
+    intptr_t handle = kNoSocket;
+    const int code = AcceptHandle(&handle);
+    return into.Adopt(code, handle, State::Connected, m_pLoop);
+}
+
+int CAsyncSocket::Send(const void* buffer, int count, int flags)
+{
+    const int refused = TransferError(IsOpen(), m_state == State::Connected, buffer, count, flags, kSendFlags);
+    if (refused != 0)
+        return FailCount(refused);
+    if (count == 0)
+        return 0;
+    int sent = 0;
+    int code = SendBytes(buffer, count, flags, &sent);
+    if (code == 0 && sent > 0)
+        return sent;
+    // A stream socket that takes nothing is full: treat it as would-block so OnSend follows.
+    if (code == 0)
+        code = WSAEWOULDBLOCK;
+    if (code == WSAEWOULDBLOCK)
+        m_bWantSend = true;
+    return FailCount(code);
+}
+
+int CAsyncSocket::Receive(void* buffer, int count, int flags)
+{
+    const int refused = TransferError(IsOpen(), m_state == State::Connected, buffer, count, flags, kReceiveFlags);
+    if (refused != 0)
+        return FailCount(refused);
+    if (count == 0)
+        return 0;
+    int got = 0;
+    const int code = ReceiveBytes(buffer, count, flags, &got);
+    if (code != 0)
+        return FailCount(code);
+    return got;
+}
+
+unsigned CAsyncSocket::LocalPort() const
+{
+    return IsOpen() ? BoundPort() : 0;
+}
+
+bool CAsyncSocket::SetSendBufferSize(int bytes)
+{
+    if (!IsOpen())
+        return Fail(WSAENOTSOCK);
+    const int code = SetBufferSize(true, bytes);
+    return code == 0 ? true : Fail(code);
+}
+
+bool CAsyncSocket::SetReceiveBufferSize(int bytes)
+{
+    if (!IsOpen())
+        return Fail(WSAENOTSOCK);
+    const int code = SetBufferSize(false, bytes);
+    return code == 0 ? true : Fail(code);
 }
 
 void CAsyncSocket::Close()

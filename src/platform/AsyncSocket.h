@@ -72,6 +72,9 @@ private:
     enum class State { Idle, Connecting, Connected, Failed, Listening };
 
     bool Register(CMessageLoop* loop);
+    // A handle the backend opened (code 0) becomes this socket's, in `state`, registered
+    // with loop; otherwise fails with code.
+    bool Adopt(int code, intptr_t handle, State state, CMessageLoop* loop);
     // What the loop should wait for (kLoop* flags), kLoopImmediate for a notification that
     // is due without waiting.
     unsigned WantedReadiness() const;
@@ -83,7 +86,29 @@ private:
 
     // Every backend's "no socket" value (-1, INVALID_SOCKET on 32-bit Windows).
     static constexpr intptr_t kNoSocket = -1;
+
+    // The backend: system calls and probes only. The portable members check arguments and
+    // state, keep the state and set the last error; each backend call returns 0 or a
+    // Windows Sockets error code and changes no member.
     static void CloseSocketHandle(intptr_t handle);
+    // A new non-blocking TCP socket that child processes do not inherit.
+    static int OpenHandle(intptr_t* handle);
+    // host (not empty): a name or a dotted address -> an IPv4 address in network byte order.
+    static int ResolveHost(const char* host, uint32_t* address);
+    // 0 when connected at once or when the attempt is under way.
+    int StartConnect(uint32_t address, unsigned port) const;
+    // address: dotted IPv4 or null for any; WSAEINVAL when it does not parse.
+    int BindAndListen(const char* address, unsigned port) const;
+    int AcceptHandle(intptr_t* handle) const;
+    // count > 0; *moved gets the bytes moved when 0 is returned (for a send possibly 0).
+    int SendBytes(const void* buffer, int count, int flags, int* moved) const;
+    int ReceiveBytes(void* buffer, int count, int flags, int* moved) const;
+    // 0 when it cannot be told.
+    unsigned BoundPort() const;
+    int SetBufferSize(bool bSend, int bytes) const;
+    // The flags Send and Receive accept.
+    static const int kSendFlags;
+    static const int kReceiveFlags;
 
     // Backend probes behind the portable dispatch above.
     enum class ReadState { Data, End, Nothing, Broken };

@@ -1,21 +1,17 @@
 #include "transport/MsgSocket.h"
 
-#include <cstring>
-#include <new>
-
+#include "transport/FrameEncoder.h"
 #include "transport/LittleEndian.h"
 #include "transport/MsgTypes.h"
 
 CMsgSocket::CMsgSocket()
-    : m_bClosed(false), m_bSendPending(false), m_nSent(0), m_nSendCap(0), m_nReceived(0),
-      m_nRecvCap(0), m_pSendBuf(nullptr), m_pRecvBuf(nullptr)
+    : m_bClosed(false), m_bSendPending(false), m_nSent(0), m_nSendCap(0), m_pSendBuf(nullptr)
 {
 }
 
 CMsgSocket::~CMsgSocket()
 {
     delete[] m_pSendBuf;
-    delete[] m_pRecvBuf;
 }
 
 bool CMsgSocket::SendMsg(uint16_t type, const void* payload, uint16_t length)
@@ -23,22 +19,10 @@ bool CMsgSocket::SendMsg(uint16_t type, const void* payload, uint16_t length)
     if (m_bClosed || m_bSendPending || payload == nullptr || length > kMsgMaxPayload)
         return false;
 
-    const uint32_t frameLength = static_cast<uint32_t>(length) + kMsgHeaderSize;
-    if (m_pSendBuf == nullptr || m_nSendCap < frameLength) {
-        delete[] m_pSendBuf;
-        m_pSendBuf = new (std::nothrow) unsigned char[frameLength];
-        m_nSendCap = frameLength;
-    }
-    if (m_pSendBuf == nullptr) {
-        m_nSendCap = 0;
+    if (!EncodeFrame(&m_pSendBuf, &m_nSendCap, type, payload, length)) {
         OnError(-1);
         return false;
     }
-
-    LittleEndian::Put16(m_pSendBuf, static_cast<uint16_t>(frameLength));
-    LittleEndian::Put16(m_pSendBuf + 2, type);
-    if (length > 0)
-        std::memcpy(m_pSendBuf + kMsgHeaderSize, payload, length);
     m_nSent = 0;
     FlushSend();
     return true;
@@ -82,60 +66,22 @@ void CMsgSocket::OnSend(int nErrorCode)
     CAsyncSocket::OnSend(nErrorCode);
 }
 
-bool CMsgSocket::ReadyRecvBuffer()
-{
-    if (m_pRecvBuf == nullptr) {
-        m_pRecvBuf = new (std::nothrow) unsigned char[kMsgHeaderSize];
-        m_nRecvCap = m_pRecvBuf != nullptr ? kMsgHeaderSize : 0;
-        return m_pRecvBuf != nullptr;
-    }
-    if (m_nReceived >= kMsgHeaderSize) {
-        const int32_t frameLength = LittleEndian::Get16(m_pRecvBuf);
-        if (frameLength > m_nRecvCap) {
-            unsigned char* larger = new (std::nothrow) unsigned char[frameLength];
-            if (larger != nullptr)
-                std::memcpy(larger, m_pRecvBuf, static_cast<size_t>(m_nRecvCap));
-            delete[] m_pRecvBuf;
-            m_pRecvBuf = larger;
-            if (larger == nullptr)
-                return false;
-            m_nRecvCap = frameLength;
-        }
-    }
-    return true;
-}
-
-void CMsgSocket::DropIncoming()
-{
-    if (m_pRecvBuf != nullptr)
-        LittleEndian::Put16(m_pRecvBuf, 0);
-    m_nReceived = 0;
-}
-
 void CMsgSocket::FailRead(int32_t code)
 {
-    DropIncoming();
+    m_frames.Drop();
     Close();
     OnError(code);
 }
 
 void CMsgSocket::OnReceive(int nErrorCode)
 {
-    if (!ReadyRecvBuffer()) {
-        m_nRecvCap = 0;
-        m_nReceived = 0;
+    if (!m_frames.Reserve()) {
         Close();
         OnError(-1);
         CAsyncSocket::OnReceive(nErrorCode);
         return;
     }
-
-    int32_t frameLength = 0;
-    int32_t missing = kMsgHeaderSize - m_nReceived;
-    if (m_nReceived >= kMsgHeaderSize) {
-        frameLength = LittleEndian::Get16(m_pRecvBuf);
-        missing = frameLength - m_nReceived;
-    }
+    const int32_t missing = m_frames.Missing();
     if (missing <= 0) {
         // Only a header whose length word is below 4 gets here.
         FailRead(-1);
@@ -143,7 +89,8 @@ void CMsgSocket::OnReceive(int nErrorCode)
         return;
     }
 
-    const int got = Receive(m_pRecvBuf + m_nReceived, missing, 0);
+    // One Receive per notification, for the bytes the frame still lacks and no more.
+    const int got = Receive(m_frames.Space(), missing, 0);
     if (got == SOCKET_ERROR) {
         const int code = GetLastError();
         if (code != WSAEWOULDBLOCK)
@@ -151,16 +98,16 @@ void CMsgSocket::OnReceive(int nErrorCode)
     } else if (got == 0) {
         FailRead(-1);  // the peer ended the stream inside a frame
     } else {
-        m_nReceived += got;
-        if (m_nReceived >= kMsgHeaderSize) {
-            frameLength = LittleEndian::Get16(m_pRecvBuf);
-            if (frameLength < kMsgHeaderSize) {
-                FailRead(-1);
-            } else if (m_nReceived == frameLength) {
-                OnMessage(LittleEndian::Get16(m_pRecvBuf + 2), m_pRecvBuf + kMsgHeaderSize,
-                          frameLength - kMsgHeaderSize);
-                DropIncoming();
-            }
+        switch (m_frames.Commit(got)) {
+        case CFrameAssembler::Result::Partial:
+            break;
+        case CFrameAssembler::Result::Broken:
+            FailRead(-1);
+            break;
+        case CFrameAssembler::Result::Complete:
+            OnMessage(m_frames.Type(), m_frames.Payload(), m_frames.PayloadLength());
+            m_frames.Drop();
+            break;
         }
     }
     CAsyncSocket::OnReceive(nErrorCode);
@@ -168,8 +115,8 @@ void CMsgSocket::OnReceive(int nErrorCode)
 
 void CMsgSocket::OnClose(int nErrorCode)
 {
-    const bool bCutShort = m_nReceived > 0;
-    DropIncoming();
+    const bool bCutShort = m_frames.Collected() > 0;
+    m_frames.Drop();
     m_bClosed = true;
     // The platform reports the end of the stream once every byte has been read; a frame
     // begun by then can never complete.

@@ -4,12 +4,14 @@
 #include <cstdint>
 
 #include "platform/AsyncSocket.h"
+#include "transport/FrameAssembler.h"
 
 // Turns the byte stream of a non-blocking socket into whole frames: a little-endian length
 // word (header included), a type word and up to 65531 payload bytes. One outgoing frame is
 // held at a time, finished from OnSend when the platform would block; incoming bytes are
 // collected until a frame is complete and then handed to OnMessage. The meaning of the
-// types is left to the derived class.
+// types is left to the derived class. The framing itself is socket-free (CFrameAssembler,
+// EncodeFrame); this class only moves bytes between it and the platform socket.
 //
 // Incoming frames: each OnReceive makes exactly one Receive call, for the bytes the current
 // frame still lacks and no more, so bytes of the next frame stay queued in the platform and
@@ -44,18 +46,14 @@ protected:
 
     void FlushSend();
 
+private:
     bool m_bClosed;
     bool m_bSendPending;
     int32_t m_nSent;
     uint32_t m_nSendCap;
-    int32_t m_nReceived;
-    int32_t m_nRecvCap;
     unsigned char* m_pSendBuf;  // one outgoing frame; length word 0 once sent
-    unsigned char* m_pRecvBuf;  // the incoming frame; length word 0 once delivered
+    CFrameAssembler m_frames;   // the incoming frame
 
-private:
-    bool ReadyRecvBuffer();
-    void DropIncoming();
     void FailRead(int32_t code);
 };
 

@@ -8,17 +8,9 @@
 
 // The client socket: builds the request messages and decodes every incoming message of the
 // six types (either direction, so a server can use it too) into calls of its sink, to which
-// it also passes the socket's events.
-//
-// Payloads (little-endian integers, strings ended by one NUL):
-//   MSG_QUERY          key, value
-//   MSG_QUERY_REPLY    key, value, total i32, offset i32, text
-//   MSG_THUMB_REQUEST  name
-//   MSG_THUMB_DATA     name, length u16, bytes
-//   MSG_IMAGE_REQUEST  name, param1 i32, param2 i32, param3 i32
-//   MSG_IMAGE_DATA     name, param1, param2, param3, total, offset i32, length u16, bytes
-// A message whose fields do not all lie inside its payload is dropped without a sink call,
-// as are unknown types and messages that arrive while no sink is set.
+// it also passes the socket's events. The payload layouts and their decoders are in
+// RptMessages.h. A message whose fields do not all lie inside its payload is dropped without
+// a sink call, as are unknown types and messages that arrive while no sink is set.
 class CRptSocket : public CMsgSocket {
 public:
     CRptSocket();
@@ -39,15 +31,8 @@ protected:
     void OnError(int32_t code) override;
     void OnMessage(uint16_t type, const unsigned char* payload, int length) override;
 
-    IRptSockSink* m_pSink;
-
 private:
-    void DecodeQuery(const unsigned char* payload, int length);
-    void DecodeQueryReply(const unsigned char* payload, int length);
-    void DecodeThumbRequest(const unsigned char* payload, int length);
-    void DecodeThumbData(const unsigned char* payload, int length);
-    void DecodeImageRequest(const unsigned char* payload, int length);
-    void DecodeImageData(const unsigned char* payload, int length);
+    IRptSockSink* m_pSink;
 };
 
 #endif

@@ -6,8 +6,8 @@
 
 #include "transport/RptSocket.h"
 
-// The client socket with a window on its framing: which frames were delivered by which
-// notification, and how far each read step got.
+// The client socket with a window on its notifications: which frames were delivered by
+// which OnReceive. The framing itself is tested without a socket (FrameAssemblerTest).
 class CProbeSocket : public CRptSocket {
 public:
     struct Frame {
@@ -17,24 +17,13 @@ public:
     };
 
     std::vector<Frame> m_frames;
-    std::vector<int32_t> m_receivedAfterStep;  // m_nReceived after each read step
     int m_nNotifications = 0;
-
-    int32_t RecvCap() const { return m_nRecvCap; }
-    uint32_t SendCap() const { return m_nSendCap; }
-
-    // The decoder on its own, for payloads handed in directly.
-    void Decode(uint16_t type, const unsigned char* payload, int length)
-    {
-        CRptSocket::OnMessage(type, payload, length);
-    }
 
 protected:
     void OnReceive(int code) override
     {
         ++m_nNotifications;
         CRptSocket::OnReceive(code);
-        m_receivedAfterStep.push_back(m_nReceived);
     }
     void OnMessage(uint16_t type, const unsigned char* payload, int length) override
     {

@@ -6,27 +6,27 @@
 #include <vector>
 
 #include "Payloads.h"
-#include "ProbeSocket.h"
 #include "RecordingSink.h"
 #include "transport/MsgTypes.h"
+#include "transport/RptMessages.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
 
+// The decoders over bare payloads, as the client socket runs them for every frame.
 class RptSocketDecodeTest : public ::testing::Test {
 protected:
-    void SetUp() override { m_socket.SetSink(&m_sink); }
-
     // Hands the decoder a heap block of exactly the payload's size, so that any read past
     // its end is an out-of-bounds access the sanitizer build reports.
-    void Decode(uint16_t type, const Bytes& payload, size_t length)
+    bool Decode(uint16_t type, const Bytes& payload, size_t length, IRptSockSink* sink)
     {
         std::unique_ptr<unsigned char[]> exact(new unsigned char[length]);
         std::copy(payload.begin(), payload.begin() + static_cast<long>(length), exact.get());
-        m_socket.Decode(type, exact.get(), static_cast<int>(length));
+        return DeliverMessage(sink, &m_socket, type, exact.get(), static_cast<int>(length));
     }
-    void Decode(uint16_t type, const Bytes& payload) { Decode(type, payload, payload.size()); }
+    bool Decode(uint16_t type, const Bytes& payload, size_t length) { return Decode(type, payload, length, &m_sink); }
+    bool Decode(uint16_t type, const Bytes& payload) { return Decode(type, payload, payload.size()); }
 
     // One well-formed payload of every type with the sink call it must produce.
     static std::vector<std::pair<uint16_t, Bytes>> ValidMessages()
@@ -41,7 +41,7 @@ protected:
         };
     }
 
-    CProbeSocket m_socket;
+    CRptSocket m_socket;  // only passed on as the reporting socket
     CRecordingSink m_sink;
 };
 
@@ -79,10 +79,8 @@ TEST_F(RptSocketDecodeTest, UnknownTypesAreIgnored)
 
 TEST_F(RptSocketDecodeTest, NothingIsDecodedWithoutASink)
 {
-    m_socket.SetSink(nullptr);
     for (const auto& [type, payload] : ValidMessages())
-        Decode(type, payload);
-    EXPECT_TRUE(m_sink.m_calls.empty());
+        EXPECT_FALSE(Decode(type, payload, payload.size(), nullptr)) << type;
 }
 
 TEST_F(RptSocketDecodeTest, EveryCutShortMessageIsDroppedWithoutReadingPastItsEnd)
