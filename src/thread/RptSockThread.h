@@ -3,8 +3,8 @@
 #include "document/PatientDoc.h"
 #include "platform/Event.h"
 #include "platform/MsgThread.h"
-#include "thread/ChunkMap.h"
 #include "thread/GrowBuffer.h"
+#include "thread/ReplyAssembly.h"
 #include "transport/IRptSockSink.h"
 #include "transport/RptSocket.h"
 
@@ -56,9 +56,9 @@ public:
 
     int32_t m_bImageValid = 0;
     std::string m_strImageName;
-    CGrowBuffer m_pImageData;
     uint32_t m_nImageSize = 0;
-    CChunkMap m_mapChunks;
+    // The image being received, or the complete image; its memory follows the bytes received.
+    CReplyAssembly m_mapChunks{CReplyAssembly::Kind::Image};
 
 protected:
     bool InitInstance() override;
@@ -89,12 +89,11 @@ protected:
 
 private:
     void FreeText();
-    static bool CopyOut(const CGrowBuffer& data, uint32_t count, void* buffer, uint32_t* size);
+    static bool CopyOut(const unsigned char* data, uint32_t count, void* buffer, uint32_t* size);
 
     CRptSocket m_socket;
     std::string m_strHost;
     uint32_t m_nPort;
-    char* m_pText = nullptr;     // patient text being assembled, NUL-terminated
-    int32_t m_nTextTotal = 0;    // the total m_pText was made for
+    CReplyAssembly m_pText{CReplyAssembly::Kind::Text};  // patient text being assembled
     std::mutex m_dataLock;
 };
