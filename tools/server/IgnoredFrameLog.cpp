@@ -18,9 +18,20 @@ void CIgnoredFrameLog::Flush() {
   if (m_count == 0) {
     return;
   }
-  Log(m_peer + (m_count == 1 ? " message type " + std::to_string(m_lastType) + " ignored: not a request"
-                             : " " + std::to_string(m_count) + " messages ignored: not requests (the last of type " +
-                                   std::to_string(m_lastType) + ")"));
+  // Appended piecewise: gcc 12 warns falsely (-Wrestrict) on "literal" + std::string.
+  std::string line = m_peer;
+  if (m_count == 1) {
+    line += " message type ";
+    line += std::to_string(m_lastType);
+    line += " ignored: not a request";
+  } else {
+    line += ' ';
+    line += std::to_string(m_count);
+    line += " messages ignored: not requests (the last of type ";
+    line += std::to_string(m_lastType);
+    line += ')';
+  }
+  Log(line);
   m_count = 0;
 }
 
