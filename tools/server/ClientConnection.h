@@ -41,6 +41,8 @@ class CClientConnection {
   // False (and logged) when the client has stalled in the middle of a frame, or has not taken
   // any of its pending replies, for the idle time-out.
   bool CheckIdle(Clock::time_point now);
+  // Logs the frames ignored since the last line; before the connection's last line.
+  void FlushLog() { m_ignored.Flush(); }
 
   // Each returns false when the connection is finished and is to be closed.
   bool OnReadable(Clock::time_point now);

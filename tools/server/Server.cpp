@@ -137,6 +137,7 @@ int CServer::Run() {
       const bool alive =
           client->CheckIdle(now) && client->Pump(now) && (!client->WantsWrite() || client->OnWritable());
       if (!alive) {
+        client->FlushLog();
         Log(client->Peer() + " closed");
       }
       return !alive;
@@ -186,6 +187,7 @@ int CServer::Run() {
         alive = client.OnWritable();
       }
       if (!alive) {
+        client.FlushLog();
         Log(client.Peer() + " closed");
         m_clients[i - 2].reset();
       }
