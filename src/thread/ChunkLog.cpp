@@ -9,9 +9,10 @@ bool CChunkLog::Append(uint32_t offset, const unsigned char* bytes, uint16_t len
     // Make room first, so that a failure leaves the log whole.
     const size_t needed = m_nUsed + kHeaderSize + length;
     try {
-        m_blocks.reserve((needed + kBlockSize - 1) / kBlockSize);
-        while (m_blocks.size() * kBlockSize < needed)
-            m_blocks.emplace_back(new unsigned char[kBlockSize]);
+        while (m_blocks.size() * kBlockSize < needed) {
+            std::unique_ptr<unsigned char[]> block(new unsigned char[kBlockSize]);
+            m_blocks.push_back(std::move(block));
+        }
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -23,7 +23,7 @@ CReplyAssembly::Result CReplyAssembly::Add(int32_t total, int32_t offset, const 
                                            size_t length)
 {
     if (total < 0 || offset < 0 || static_cast<uint64_t>(offset) + length > static_cast<uint64_t>(total) ||
-        static_cast<uint32_t>(total) > MaxTotal() || (length > 0 && bytes == nullptr))
+        static_cast<uint32_t>(total) > MaxTotal() || length > UINT16_MAX || (length > 0 && bytes == nullptr))
         return Result::Dropped;
     if (!m_bActive || static_cast<uint32_t>(total) != m_nTotal) {
         Clear();

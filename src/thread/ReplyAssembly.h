@@ -22,7 +22,8 @@ class CReplyAssembly {
 public:
     enum class Kind { Text, Image };
     enum class Result {
-        Dropped,   // the chunk does not fit its declared total, or the total is above the limit
+        Dropped,   // the chunk does not fit its declared total, is longer than a message can carry,
+                   // or the total is above the limit
         Partial,   // taken; more is expected
         Complete,  // taken, and the reply is complete
     };
