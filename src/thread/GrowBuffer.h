@@ -1,17 +1,24 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // An owned byte block that is reused across replies and only ever replaced by a larger one.
 class CGrowBuffer {
 public:
     CGrowBuffer() = default;
-    ~CGrowBuffer() { delete[] m_pData; }
+    ~CGrowBuffer();
     CGrowBuffer(const CGrowBuffer&) = delete;
     CGrowBuffer& operator=(const CGrowBuffer&) = delete;
 
-    // Makes the block hold at least `size` bytes; false (block unchanged) when memory runs out.
+    // Makes the block hold at least `size` bytes, without keeping its contents; false (block
+    // unchanged) when memory runs out.
     bool Reserve(uint32_t size);
+    // Makes the block hold at least `size` bytes and keeps the bytes it held; false (block
+    // unchanged) when memory runs out.
+    bool Grow(uint32_t size);
+    // Frees the block.
+    void Release();
 
     unsigned char* Data() { return m_pData; }
     const unsigned char* Data() const { return m_pData; }

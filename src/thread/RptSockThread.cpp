@@ -234,26 +234,10 @@ void CRptSockThread::OnQueryReply(CRptSocket* from, const char*, const char* val
 {
     if (from != &m_socket || text == nullptr || IsLateQueryReply(value))
         return;
-    const size_t chunkLength = std::strlen(text);
-    // A chunk that would land outside the announced text is dropped.
-    if (total < 0 || offset < 0 ||
-        static_cast<uint64_t>(offset) + chunkLength > static_cast<uint64_t>(total))
-        return;
-    // A reply of another size starts a new text instead of writing past the old buffer.
-    if (m_pText != nullptr && total != m_nTextTotal)
-        FreeText();
-    if (m_pText == nullptr) {
-        // calloc: zero-filled, so a stretch that never arrives ends the text there.
-        m_pText = static_cast<char*>(std::calloc(static_cast<size_t>(total) + 1, 1));
-        if (m_pText == nullptr)
-            return;
-        m_nTextTotal = total;
-    }
-    std::memcpy(m_pText + offset, text, chunkLength);
-
-    // The server sends the chunks in ascending order: the one that reaches the total ends
-    // the text.
-    if (static_cast<uint64_t>(offset) + chunkLength < static_cast<uint64_t>(total))
+    // A chunk outside its total, or a total above the limit, is dropped; a reply of another
+    // total starts a new text. The chunk that reaches the total ends the text.
+    if (m_pText.Add(total, offset, reinterpret_cast<const unsigned char*>(text), std::strlen(text)) !=
+        CReplyAssembly::Result::Complete)
         return;
     CompleteText();
 }
@@ -264,7 +248,7 @@ void CRptSockThread::OnQueryReply(CRptSocket* from, const char*, const char* val
 void CRptSockThread::CompleteText()
 {
     CPatientDoc doc;
-    doc.Load(m_pText);
+    doc.Load(m_pText.Text());
     FreeText();
     {
         std::lock_guard<std::mutex> lock(m_dataLock);
@@ -311,22 +295,16 @@ void CRptSockThread::OnImageData(CRptSocket* from, const char* name, int32_t, in
         m_mapChunks.Clear();
         return;
     }
-    if (offset < 0 || static_cast<int64_t>(offset) + length > total ||
-        (length > 0 && bytes == nullptr))
+    // A chunk outside its total, or a total above the limit, is dropped; a chunk of another
+    // total belongs to a different transfer and starts over.
+    const CReplyAssembly::Result result = m_mapChunks.Add(total, offset, bytes, length);
+    if (result == CReplyAssembly::Result::Dropped)
         return;
-    // A chunk of another total belongs to a different transfer: start over.
-    if (static_cast<uint32_t>(total) != m_nImageSize) {
-        m_mapChunks.Clear();
+    m_nImageSize = m_mapChunks.Total();
+    if (result != CReplyAssembly::Result::Complete) {
         m_bImageValid = 0;
+        return;
     }
-    if (!m_pImageData.Reserve(static_cast<uint32_t>(total)))
-        return;
-    m_nImageSize = static_cast<uint32_t>(total);
-    if (length > 0)
-        std::memcpy(m_pImageData.Data() + offset, bytes, length);
-    m_mapChunks.Record(offset, length);
-    if (!m_mapChunks.Covers(total))
-        return;
     m_bImageValid = 1;
     m_nImageAnswer = m_nImageServing;
     lock.unlock();
@@ -335,14 +313,12 @@ void CRptSockThread::OnImageData(CRptSocket* from, const char* name, int32_t, in
 
 void CRptSockThread::FreeText()
 {
-    std::free(m_pText);
-    m_pText = nullptr;
-    m_nTextTotal = 0;
+    m_pText.Release();
 }
 
 // ---- copy-out (host thread) ------------------------------------------------------------
 
-bool CRptSockThread::CopyOut(const CGrowBuffer& data, uint32_t count, void* buffer,
+bool CRptSockThread::CopyOut(const unsigned char* data, uint32_t count, void* buffer,
                              uint32_t* size)
 {
     if (size == nullptr)
@@ -351,16 +327,16 @@ bool CRptSockThread::CopyOut(const CGrowBuffer& data, uint32_t count, void* buff
         return false;
     *size = count;
     if (buffer != nullptr && count > 0)
-        std::memcpy(buffer, data.Data(), count);
+        std::memcpy(buffer, data, count);
     return true;
 }
 
 bool CRptSockThread::CopyThumbData(void* buffer, uint32_t* size)
 {
-    return CopyOut(m_pThumbData, m_nThumbSize, buffer, size);
+    return CopyOut(m_pThumbData.Data(), m_nThumbSize, buffer, size);
 }
 
 bool CRptSockThread::CopyImageData(void* buffer, uint32_t* size)
 {
-    return CopyOut(m_pImageData, m_nImageSize, buffer, size);
+    return CopyOut(m_mapChunks.Data(), m_nImageSize, buffer, size);
 }

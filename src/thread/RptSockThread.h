@@ -3,8 +3,8 @@
 #include "document/PatientDoc.h"
 #include "platform/Event.h"
 #include "platform/MsgThread.h"
-#include "thread/ChunkMap.h"
 #include "thread/GrowBuffer.h"
+#include "thread/ReplyAssembly.h"
 #include "transport/IRptSockSink.h"
 #include "transport/RptSocket.h"
 
@@ -69,9 +69,9 @@ public:
 
     int32_t m_bImageValid = 0;
     std::string m_strImageName;
-    CGrowBuffer m_pImageData;
     uint32_t m_nImageSize = 0;
-    CChunkMap m_mapChunks;
+    // The image being received, or the complete image; its memory follows the bytes received.
+    CReplyAssembly m_mapChunks{CReplyAssembly::Kind::Image};
 
 protected:
     bool InitInstance() override;
@@ -104,13 +104,12 @@ private:
     void FreeText();
     bool IsLateQueryReply(const char* value) const;
     void CompleteText();
-    static bool CopyOut(const CGrowBuffer& data, uint32_t count, void* buffer, uint32_t* size);
+    static bool CopyOut(const unsigned char* data, uint32_t count, void* buffer, uint32_t* size);
 
     CRptSocket m_socket;
     std::string m_strHost;
     uint32_t m_nPort;
-    char* m_pText = nullptr;     // patient text being assembled, NUL-terminated
-    int32_t m_nTextTotal = 0;    // the total m_pText was made for
+    CReplyAssembly m_pText{CReplyAssembly::Kind::Text};  // patient text being assembled
     std::mutex m_dataLock;
 
     // Socket thread: the ticket of the request each kind of answer currently belongs to.

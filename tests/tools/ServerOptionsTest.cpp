@@ -38,6 +38,23 @@ TEST_F(ServerOptionsTest, DefaultsServeLoopbackWithLargestChunksInOrder) {
   EXPECT_EQ(options.chunkSize, 0u);
   EXPECT_EQ(options.imageOrder, ImageOrder::Ascending);
   EXPECT_EQ(options.delayMs, 0);
+  EXPECT_EQ(options.maxConnections, 256);
+  EXPECT_EQ(options.maxQueuedJobs, 1024);
+  EXPECT_EQ(options.idleTimeoutMs, 30000);
+}
+
+TEST_F(ServerOptionsTest, LimitsAreReadShownInTheUsageAndBounded) {
+  ASSERT_TRUE(Parse({"--data", "d", "--max-connections", "10", "--max-queued", "20", "--idle-timeout-ms", "500"}))
+      << error;
+  EXPECT_EQ(options.maxConnections, 10);
+  EXPECT_EQ(options.maxQueuedJobs, 20);
+  EXPECT_EQ(options.idleTimeoutMs, 500);
+  for (const std::string option : {"--max-connections", "--max-queued", "--idle-timeout-ms"}) {
+    EXPECT_NE(std::string(CServerOptions::Usage()).find(option), std::string::npos) << option;
+    EXPECT_FALSE(Parse({"--data", "d", option, "0"})) << option;
+    EXPECT_NE(error.find(option), std::string::npos) << error;
+  }
+  EXPECT_FALSE(Parse({"--data", "d", "--idle-timeout-ms", "99"}));
 }
 
 TEST_F(ServerOptionsTest, BadValuesAreRefusedWithTheOptionNamed) {

@@ -18,27 +18,79 @@ constexpr std::size_t kOutputHighWater = 128 * 1024;
 // Requests queued beyond this stop the reading until replies drain.
 constexpr std::size_t kMaxQueuedRequests = 256;
 constexpr std::size_t kReadSize = 64 * 1024;
+// How long a reply that found no descriptor to spare waits before it tries again.
+constexpr std::chrono::milliseconds kBusyRetry(50);
 
 }  // namespace
 
 CClientConnection::CClientConnection(int fd, std::string peer, CRequestHandler& handler,
-                                     std::chrono::milliseconds delay)
-    : m_fd(fd), m_peer(std::move(peer)), m_handler(handler), m_delay(delay) {}
+                                     std::chrono::milliseconds delay, CJobQuota& quota,
+                                     std::chrono::milliseconds idleTimeout)
+    : m_fd(fd), m_peer(std::move(peer)), m_handler(handler), m_delay(delay), m_quota(quota),
+      m_idleTimeout(idleTimeout), m_ignored(m_peer) {}
 
-CClientConnection::~CClientConnection() { ::close(m_fd); }
+CClientConnection::~CClientConnection() {
+  ClearJobs();
+  ::close(m_fd);
+}
 
 bool CClientConnection::WantsRead() const {
-  return !m_inputEnded && !m_closing && m_jobs.size() < kMaxQueuedRequests;
+  return !m_inputEnded && !m_closing && m_jobs.size() < kMaxQueuedRequests && MayQueue();
+}
+
+bool CClientConnection::MayQueue() const { return m_quota.MayQueue(m_jobs.size()); }
+
+void CClientConnection::PopJob() {
+  m_jobs.pop_front();
+  m_quota.Remove();
+}
+
+void CClientConnection::ClearJobs() {
+  m_quota.Remove(m_jobs.size());
+  m_jobs.clear();
+}
+
+std::optional<CClientConnection::Clock::time_point> CClientConnection::IdleDeadline() const {
+  std::optional<Clock::time_point> deadline;
+  if (WantsRead() && m_reader.Buffered() != 0) {
+    deadline = m_frameStarted + m_idleTimeout;
+  }
+  if (WantsWrite() && (!deadline || m_lastSent + m_idleTimeout < *deadline)) {
+    deadline = m_lastSent + m_idleTimeout;
+  }
+  return deadline;
+}
+
+bool CClientConnection::CheckIdle(Clock::time_point now) {
+  if (!WantsRead()) {
+    // Bytes of the next frame may still wait unread in the socket: not the client's delay.
+    m_frameStarted = now;
+  }
+  const auto deadline = IdleDeadline();
+  if (!deadline || now < *deadline) {
+    return true;
+  }
+  const auto ms = std::to_string(m_idleTimeout.count());
+  if (WantsWrite() && m_lastSent + m_idleTimeout <= now) {
+    Log(m_peer + " took none of its replies for " + ms + " ms; closing the connection");
+  } else {
+    Log(m_peer + " left a frame unfinished for " + ms + " ms; closing the connection");
+  }
+  return false;
 }
 
 bool CClientConnection::HasRoomForOutput() const { return m_out.size() - m_outPos < kOutputHighWater; }
 
 std::optional<CClientConnection::Clock::time_point> CClientConnection::NextWakeup(Clock::time_point now) const {
-  if (m_jobs.empty() || !HasRoomForOutput()) {
-    return std::nullopt;
+  std::optional<Clock::time_point> wakeup = IdleDeadline();
+  if (!m_jobs.empty() && HasRoomForOutput()) {
+    // Already due: output drained after the last pump, so the loop must come round at once.
+    const Clock::time_point due = std::max(m_nextDue, now);
+    if (!wakeup || due < *wakeup) {
+      wakeup = due;
+    }
   }
-  // Already due: output drained after the last pump, so the loop must come round at once.
-  return std::max(m_nextDue, now);
+  return wakeup;
 }
 
 bool CClientConnection::OnReadable(Clock::time_point now) {
@@ -59,13 +111,16 @@ bool CClientConnection::OnReadable(Clock::time_point now) {
     }
     return TakeFrames(now) && (WantsWrite() || !m_jobs.empty());
   }
+  if (m_reader.Buffered() == 0) {
+    m_frameStarted = now;
+  }
   m_reader.Feed(buffer, static_cast<std::size_t>(got));
   return TakeFrames(now);
 }
 
 bool CClientConnection::TakeFrames(Clock::time_point now) {
   Frame frame;
-  while (m_jobs.size() < kMaxQueuedRequests) {
+  while (m_jobs.size() < kMaxQueuedRequests && MayQueue()) {
     const CFrameReader::Result result = m_reader.Next(frame);
     if (result == CFrameReader::Result::NeedMore) {
       return true;
@@ -80,11 +135,18 @@ bool CClientConnection::TakeFrames(Clock::time_point now) {
           " (a string without its NUL or fields cut short); closing the connection");
       return false;
     }
+    // The next frame starts now at the earliest.
+    m_frameStarted = now;
+    if (!CRequestHandler::IsRequest(request->type)) {
+      m_ignored.Note(request->type, now);
+      continue;
+    }
     if (auto job = m_handler.Handle(*request, m_peer)) {
       if (m_jobs.empty()) {
         m_nextDue = now + m_delay;
       }
       m_jobs.push_back(std::move(job));
+      m_quota.Add();
     }
   }
   return true;
@@ -93,15 +155,25 @@ bool CClientConnection::TakeFrames(Clock::time_point now) {
 bool CClientConnection::Pump(Clock::time_point now) {
   while (!m_jobs.empty() && HasRoomForOutput() && m_nextDue <= now) {
     CReplyJob& job = *m_jobs.front();
-    job.AppendNextFrame(m_out);
-    m_nextDue = now + m_delay;
+    if (!job.Open()) {
+      // Out of descriptors: the reply waits instead of answering an existing file as missing.
+      m_nextDue = now + kBusyRetry;
+      break;
+    }
+    if (!job.Done()) {
+      if (!WantsWrite()) {
+        m_lastSent = now;
+      }
+      job.AppendNextFrame(m_out);
+      m_nextDue = now + m_delay;
+    }
     if (job.EndsConnection()) {
       m_closing = true;
-      m_jobs.clear();
+      ClearJobs();
       break;
     }
     if (job.Done()) {
-      m_jobs.pop_front();
+      PopJob();
     }
   }
   if (m_closing) {
@@ -128,6 +200,7 @@ bool CClientConnection::OnWritable() {
       return false;
     }
     m_outPos += static_cast<std::size_t>(sent);
+    m_lastSent = Clock::now();
   }
   if (m_outPos == m_out.size()) {
     m_out.clear();

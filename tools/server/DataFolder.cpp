@@ -64,6 +64,11 @@ FileLookup CDataFolder::OpenEntry(const CFileHandle& folder, const std::string& 
   const int fd = ::openat(folder.Fd(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     const int code = errno;
+    if (code == EMFILE || code == ENFILE || code == ENOMEM) {
+      lookup.status = FileLookup::Status::Busy;
+      lookup.reason = std::strerror(code);
+      return lookup;
+    }
     lookup.status = code == ELOOP ? FileLookup::Status::Refused : FileLookup::Status::Missing;
     lookup.reason = code == ELOOP ? "symbolic link" : std::strerror(code);
     return lookup;

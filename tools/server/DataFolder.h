@@ -9,7 +9,8 @@
 namespace korv::server {
 
 struct FileLookup {
-  enum class Status { Found, Missing, Refused };
+  // Busy: the process is out of descriptors or memory for now, which says nothing about the file.
+  enum class Status { Found, Missing, Refused, Busy };
   Status status = Status::Missing;
   CFileHandle file;
   std::uint64_t size = 0;

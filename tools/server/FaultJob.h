@@ -14,6 +14,7 @@ class CFaultJob : public CReplyJob {
  public:
   CFaultJob(std::unique_ptr<CReplyJob> inner, ServerFault fault);
 
+  bool Open() override { return m_inner->Open(); }
   bool Done() const override { return m_endsConnection || m_inner->Done(); }
   void AppendNextFrame(std::vector<std::uint8_t>& out) override;
   bool EndsConnection() const override { return m_endsConnection; }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "DeferredJob.h"
 #include "FaultJob.h"
 #include "ImageReplyJob.h"
 #include "Log.h"
@@ -46,33 +47,46 @@ std::size_t CRequestHandler::ChunkLimit(std::ptrdiff_t capacity) const {
   return m_options.chunkSize == 0 ? fits : std::min(fits, m_options.chunkSize);
 }
 
+bool CRequestHandler::IsRequest(std::uint16_t type) {
+  return type == MSG_QUERY || type == MSG_THUMB_REQUEST || type == MSG_IMAGE_REQUEST;
+}
+
 std::unique_ptr<CReplyJob> CRequestHandler::Handle(const Request& request, const std::string& peer) {
-  std::unique_ptr<CReplyJob> job;
-  switch (request.type) {
-    case MSG_QUERY:
-      job = HandleQuery(request, peer);
-      break;
-    case MSG_THUMB_REQUEST:
-      job = HandleThumb(request, peer);
-      break;
-    case MSG_IMAGE_REQUEST:
-      job = HandleImage(request, peer);
-      break;
-    default:
-      Log(peer + " message type " + std::to_string(request.type) + " ignored: not a request");
-      return nullptr;
-  }
-  if (job == nullptr || m_options.fault == ServerFault::None || m_options.fault == ServerFault::LateReply) {
-    return job;
+  if (!IsRequest(request.type)) {
+    return nullptr;
   }
   if (m_options.fault == ServerFault::Stall) {
     Log(peer + " fault stall: the reply is never sent");
     return nullptr;
   }
+  std::unique_ptr<CReplyJob> job =
+      std::make_unique<CDeferredJob>([this, request, peer, waiting = false](bool& busy) mutable {
+        std::unique_ptr<CReplyJob> started = Start(request, peer, busy);
+        if (busy && !waiting) {
+          Log(peer + " request waits: no file descriptor to spare");
+          waiting = true;
+        }
+        return started;
+      });
+  if (m_options.fault == ServerFault::None || m_options.fault == ServerFault::LateReply) {
+    return job;
+  }
   return std::make_unique<CFaultJob>(std::move(job), m_options.fault);
 }
 
-std::unique_ptr<CReplyJob> CRequestHandler::HandleQuery(const Request& request, const std::string& peer) {
+std::unique_ptr<CReplyJob> CRequestHandler::Start(const Request& request, const std::string& peer, bool& busy) {
+  switch (request.type) {
+    case MSG_QUERY:
+      return HandleQuery(request, peer, busy);
+    case MSG_THUMB_REQUEST:
+      return HandleThumb(request, peer, busy);
+    default:
+      return HandleImage(request, peer, busy);
+  }
+}
+
+std::unique_ptr<CReplyJob> CRequestHandler::HandleQuery(const Request& request, const std::string& peer,
+                                                       bool& busy) {
   const std::string what = peer + " query " + Printable(request.key) + "=" + Printable(request.value) + ": ";
   const std::ptrdiff_t capacity = QueryReplyCapacity(request.key, request.value);
   if (capacity < 0) {
@@ -85,6 +99,10 @@ std::unique_ptr<CReplyJob> CRequestHandler::HandleQuery(const Request& request, 
     lookup.reason = "unknown key";
   } else {
     lookup = m_folder.OpenPatient(request.value);
+    if (lookup.status == FileLookup::Status::Busy) {
+      busy = true;
+      return nullptr;
+    }
     if (lookup.status == FileLookup::Status::Found && lookup.size > kMaxTotal) {
       lookup = FileLookup{FileLookup::Status::Refused, {}, 0, "larger than a reply can announce"};
     }
@@ -102,7 +120,8 @@ std::unique_ptr<CReplyJob> CRequestHandler::HandleQuery(const Request& request, 
   return std::make_unique<CQueryReplyJob>(request.key, request.value, std::move(lookup.file), size, limit);
 }
 
-std::unique_ptr<CReplyJob> CRequestHandler::HandleThumb(const Request& request, const std::string& peer) {
+std::unique_ptr<CReplyJob> CRequestHandler::HandleThumb(const Request& request, const std::string& peer,
+                                                       bool& busy) {
   const std::string what = peer + " thumb " + Printable(request.name) + ": ";
   const std::ptrdiff_t capacity = ThumbDataCapacity(request.name);
   if (capacity < 0) {
@@ -110,6 +129,10 @@ std::unique_ptr<CReplyJob> CRequestHandler::HandleThumb(const Request& request, 
     return nullptr;
   }
   FileLookup lookup = m_folder.OpenThumb(request.name);
+  if (lookup.status == FileLookup::Status::Busy) {
+    busy = true;
+    return nullptr;
+  }
   std::vector<std::uint8_t> bytes;
   if (lookup.status == FileLookup::Status::Found) {
     if (lookup.size > static_cast<std::uint64_t>(capacity)) {
@@ -131,7 +154,8 @@ std::unique_ptr<CReplyJob> CRequestHandler::HandleThumb(const Request& request, 
   return std::make_unique<CSingleFrameJob>(std::move(frame));
 }
 
-std::unique_ptr<CReplyJob> CRequestHandler::HandleImage(const Request& request, const std::string& peer) {
+std::unique_ptr<CReplyJob> CRequestHandler::HandleImage(const Request& request, const std::string& peer,
+                                                       bool& busy) {
   const std::string what = peer + " image " + Printable(request.name) + " " + std::to_string(request.param1) + "/" +
                            std::to_string(request.param2) + "/" + std::to_string(request.param3) + ": ";
   const std::ptrdiff_t capacity = ImageDataCapacity(request.name);
@@ -140,6 +164,10 @@ std::unique_ptr<CReplyJob> CRequestHandler::HandleImage(const Request& request, 
     return nullptr;
   }
   FileLookup lookup = m_folder.OpenImage(request.name);
+  if (lookup.status == FileLookup::Status::Busy) {
+    busy = true;
+    return nullptr;
+  }
   if (lookup.status == FileLookup::Status::Found && (lookup.size == 0 || lookup.size > kMaxTotal || capacity == 0)) {
     const auto status = lookup.size == 0 ? FileLookup::Status::Missing : FileLookup::Status::Refused;
     lookup = FileLookup{status, {}, 0, lookup.size == 0 ? "empty file" : capacity == 0 ? "no room for data" : "too large"};

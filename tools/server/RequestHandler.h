@@ -16,13 +16,18 @@ class CRequestHandler {
  public:
   CRequestHandler(const CDataFolder& folder, const ServerOptions& options);
 
-  // Null when the request gets no answer (not a request type, or no reply fits a frame).
+  static bool IsRequest(std::uint16_t type);
+
+  // Null when the request gets no answer (not a request type). The job looks up and opens
+  // its file, and logs the request, only when it starts sending.
   std::unique_ptr<CReplyJob> Handle(const Request& request, const std::string& peer);
 
  private:
-  std::unique_ptr<CReplyJob> HandleQuery(const Request& request, const std::string& peer);
-  std::unique_ptr<CReplyJob> HandleThumb(const Request& request, const std::string& peer);
-  std::unique_ptr<CReplyJob> HandleImage(const Request& request, const std::string& peer);
+  // Each sets busy (and returns null) when the process is out of descriptors for now.
+  std::unique_ptr<CReplyJob> Start(const Request& request, const std::string& peer, bool& busy);
+  std::unique_ptr<CReplyJob> HandleQuery(const Request& request, const std::string& peer, bool& busy);
+  std::unique_ptr<CReplyJob> HandleThumb(const Request& request, const std::string& peer, bool& busy);
+  std::unique_ptr<CReplyJob> HandleImage(const Request& request, const std::string& peer, bool& busy);
   std::size_t ChunkLimit(std::ptrdiff_t capacity) const;
 
   const CDataFolder& m_folder;

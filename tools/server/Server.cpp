@@ -7,6 +7,7 @@
 #include <cstring>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -17,6 +18,10 @@ namespace {
 
 using Clock = CClientConnection::Clock;
 
+// Descriptors kept aside from the clients: standard streams, the data folders, the listening
+// socket, the stop signal's pipe and some room.
+constexpr rlim_t kReservedDescriptors = 16;
+
 std::string PeerName(const sockaddr_in& address) {
   char text[INET_ADDRSTRLEN] = {};
   ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
@@ -25,7 +30,8 @@ std::string PeerName(const sockaddr_in& address) {
 
 }  // namespace
 
-CServer::CServer(const ServerOptions& options) : m_options(options), m_handler(m_folder, options) {}
+CServer::CServer(const ServerOptions& options)
+    : m_options(options), m_handler(m_folder, options), m_quota(static_cast<std::size_t>(options.maxQueuedJobs)) {}
 
 CServer::~CServer() {
   m_clients.clear();
@@ -76,8 +82,28 @@ bool CServer::Listen(std::string& error) {
   return true;
 }
 
+std::size_t CServer::MaxConnections() const {
+  auto limit = static_cast<std::size_t>(m_options.maxConnections);
+  rlimit descriptors{};
+  if (::getrlimit(RLIMIT_NOFILE, &descriptors) == 0 && descriptors.rlim_cur != RLIM_INFINITY) {
+    const rlim_t spare = descriptors.rlim_cur > kReservedDescriptors ? descriptors.rlim_cur - kReservedDescriptors : 2;
+    limit = std::min(limit, static_cast<std::size_t>(std::max<rlim_t>(spare / 2, 1)));
+  }
+  return limit;
+}
+
 void CServer::AcceptAll() {
+  const std::size_t maxConnections = MaxConnections();
   for (;;) {
+    if (m_clients.size() >= maxConnections) {
+      // Further clients wait in the listen backlog until a connection closes.
+      if (!m_atConnectionLimit) {
+        Log("serving " + std::to_string(m_clients.size()) + " clients, the most at once; others wait");
+        m_atConnectionLimit = true;
+      }
+      return;
+    }
+    m_atConnectionLimit = false;
     sockaddr_in address{};
     socklen_t length = sizeof address;
     const int fd = ::accept4(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length,
@@ -92,8 +118,9 @@ void CServer::AcceptAll() {
     }
     const std::string peer = PeerName(address);
     Log(peer + " connected");
-    m_clients.push_back(
-        std::make_unique<CClientConnection>(fd, peer, m_handler, std::chrono::milliseconds(m_options.delayMs)));
+    m_clients.push_back(std::make_unique<CClientConnection>(fd, peer, m_handler,
+                                                            std::chrono::milliseconds(m_options.delayMs), m_quota,
+                                                            std::chrono::milliseconds(m_options.idleTimeoutMs)));
   }
 }
 
@@ -107,8 +134,10 @@ int CServer::Run() {
     }
     std::erase_if(m_clients, [&](const std::unique_ptr<CClientConnection>& client) {
       // Write straight away what became due; poll only for what would block.
-      const bool alive = client->Pump(now) && (!client->WantsWrite() || client->OnWritable());
+      const bool alive =
+          client->CheckIdle(now) && client->Pump(now) && (!client->WantsWrite() || client->OnWritable());
       if (!alive) {
+        client->FlushLog();
         Log(client->Peer() + " closed");
       }
       return !alive;
@@ -116,7 +145,8 @@ int CServer::Run() {
 
     fds.clear();
     fds.push_back({m_stop.ReadFd(), POLLIN, 0});
-    fds.push_back({m_listenFd, static_cast<short>(m_acceptPausedUntil > now ? 0 : POLLIN), 0});
+    const bool mayAccept = m_acceptPausedUntil <= now && m_clients.size() < MaxConnections();
+    fds.push_back({m_listenFd, static_cast<short>(mayAccept ? POLLIN : 0), 0});
     for (const auto& client : m_clients) {
       short events = 0;
       events |= client->WantsRead() ? POLLIN : 0;
@@ -157,6 +187,7 @@ int CServer::Run() {
         alive = client.OnWritable();
       }
       if (!alive) {
+        client.FlushLog();
         Log(client.Peer() + " closed");
         m_clients[i - 2].reset();
       }

@@ -7,6 +7,7 @@
 
 #include "ClientConnection.h"
 #include "DataFolder.h"
+#include "JobQuota.h"
 #include "RequestHandler.h"
 #include "ServerOptions.h"
 #include "StopSignal.h"
@@ -29,15 +30,20 @@ class CServer {
  private:
   bool Listen(std::string& error);
   void AcceptAll();
+  // The connection limit, lowered so that each client can hold a socket and an open file
+  // within the process's descriptor limit.
+  std::size_t MaxConnections() const;
 
   const ServerOptions& m_options;
   CDataFolder m_folder;
   CRequestHandler m_handler;
+  CJobQuota m_quota;
   CStopSignal m_stop;
   int m_listenFd = -1;
   int m_port = 0;
   std::vector<std::unique_ptr<CClientConnection>> m_clients;
   CClientConnection::Clock::time_point m_acceptPausedUntil{};
+  bool m_atConnectionLimit = false;
 };
 
 }  // namespace korv::server

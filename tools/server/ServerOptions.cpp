@@ -36,6 +36,13 @@ const char* CServerOptions::Usage() {
          "                              garbage-no-nul, garbage-cut-fields, lying-total, lying-offset,\n"
          "                              zero-length-chunk, other-name or late-reply (which waits\n"
          "                              5500 ms before each reply message unless --delay-ms is given)\n"
+         "  --max-connections N         clients served at once (default 256; fewer when the\n"
+         "                              descriptor limit cannot give each a socket and a file);\n"
+         "                              further clients wait to be accepted\n"
+         "  --max-queued N              requests waiting for replies over all clients (default\n"
+         "                              1024; a client with none waiting may always add one)\n"
+         "  --idle-timeout-ms N         close a client that leaves a frame unfinished, or does not\n"
+         "                              take its replies, for N ms (default 30000)\n"
          "  --help                      this text\n"
          "  --version                   the version\n"
          "Options accept --name=value as well as --name value.\n"
@@ -70,7 +77,8 @@ bool CServerOptions::Parse(const std::vector<std::string>& rawArgs, ServerOption
       return true;
     }
     if (arg != "--data" && arg != "--bind" && arg != "--port" && arg != "--chunk-size" &&
-        arg != "--image-order" && arg != "--delay-ms" && arg != "--fault") {
+        arg != "--image-order" && arg != "--delay-ms" && arg != "--fault" && arg != "--max-connections" &&
+        arg != "--max-queued" && arg != "--idle-timeout-ms") {
       error = "unknown argument '" + arg + "'";
       return false;
     }
@@ -103,6 +111,17 @@ bool CServerOptions::Parse(const std::vector<std::string>& rawArgs, ServerOption
       }
       options.delayMs = static_cast<int>(number);
       delayGiven = true;
+    } else if (arg == "--max-connections" || arg == "--max-queued" || arg == "--idle-timeout-ms") {
+      const long long low = arg == "--idle-timeout-ms" ? 100 : 1;
+      const long long high = arg == "--idle-timeout-ms" ? 3600000 : 1000000;
+      if (!ParseNumber(value, low, high, number)) {
+        error = arg + " wants a number from " + std::to_string(low) + " to " + std::to_string(high) + ", not '" +
+                value + "'";
+        return false;
+      }
+      (arg == "--max-connections" ? options.maxConnections
+       : arg == "--max-queued"    ? options.maxQueuedJobs
+                                  : options.idleTimeoutMs) = static_cast<int>(number);
     } else if (arg == "--fault") {
       if (!ParseServerFault(value, options.fault)) {
         error = "--fault wants one of " + std::string(ServerFaultNames()) + ", not '" + value + "'";

@@ -18,6 +18,15 @@ struct ServerOptions {
   ImageOrder imageOrder = ImageOrder::Ascending;
   int delayMs = 0;
   ServerFault fault = ServerFault::None;
+  // Clients served at once; fewer when the descriptor limit cannot carry a socket and an open
+  // file for each. Further clients wait in the listen backlog.
+  int maxConnections = 256;
+  // Requests waiting for their reply over all clients; a client with none waiting may always
+  // queue one, so one client's backlog never locks out another.
+  int maxQueuedJobs = 1024;
+  // A client that leaves a frame unfinished, or whose replies make no progress, for this long
+  // is closed.
+  int idleTimeoutMs = 30000;
   bool help = false;
   bool version = false;
 };
