@@ -100,13 +100,18 @@
  *   - The document is replaced (a) when OpenPatient returns 1; (b) when the reply to an
  *     OpenPatient that returned 0 (timed out) arrives later and no newer OpenPatient was
  *     made since: the request is not withdrawn; (c) by Disconnect (it is dropped).
- *   - Each request accepts only its own reply: a reply to an earlier OpenPatient that
- *     arrives after a newer OpenPatient was made is dropped; a thumbnail or image reply
- *     is accepted only for the request it answers and only with the requested name.
+ *   - Each request accepts only its own reply. A thumbnail or image call accepts only the
+ *     answer to its own request and only the bytes of the name it asked for. A patient
+ *     reply echoes the identifier it answers (the sample server does): one that names an
+ *     identifier asked for earlier on this connection, not the current one, is dropped.
+ *     A server that echoes nothing cannot be matched this way: there, a late reply still
+ *     completing when a newer OpenPatient is made answers that newer call, so a host
+ *     talking to such a server should check GetPatientName after OpenPatient.
  *   - So after OpenPatient returned 0, the document may change under the host at any
  *     time to the patient that was asked for. Do not present what the getters return
  *     then as the earlier patient: call OpenPatient again (or Disconnect).
- *   - A new OpenPatient drops a patient text still being received for an earlier one.
+ *   - An OpenPatient for another patient drops a patient text still being received for
+ *     the earlier one; a repeated OpenPatient for the same patient lets it complete.
  *   - Reads never see a document half replaced: each getter call sees the old document
  *     whole or the new one whole. A walk made of many calls can straddle a replacement
  *     in case (b); after it, stale handles designate nothing.
@@ -127,8 +132,8 @@
  *     builds, 512 MiB in 32-bit builds. A reply that announces more is dropped, so the
  *     call fails at the end of its time-out.
  *   - A thumbnail arrives in a single protocol message: it is below 64 KiB.
- *   - A document whose tree would need more than 64 times the size of its text is
- *     refused as unusable: it leaves an empty document (counts 0, empty texts) and
+ *   - A document whose tree would need more than 64 times the size of its text plus
+ *     16 MiB is refused as unusable: it leaves an empty document (counts 0, empty texts) and
  *     OpenPatient returns 1, as for any reply without a usable document.
  *   - Counts and indices are signed 32-bit; sizes are unsigned 32-bit.
  *
