@@ -338,5 +338,9 @@ bool CRptSockThread::CopyThumbData(void* buffer, uint32_t* size)
 
 bool CRptSockThread::CopyImageData(void* buffer, uint32_t* size)
 {
+    // The buffer covers only what has arrived so far: an image that is not complete has
+    // neither a size to report nor all its bytes to copy.
+    if (!m_mapChunks.IsComplete())
+        return false;
     return CopyOut(m_mapChunks.Data(), m_nImageSize, buffer, size);
 }

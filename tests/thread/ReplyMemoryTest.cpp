@@ -52,6 +52,10 @@ TEST(ReplyMemoryTest, SparseChunksOfAHugeDeclaredImageHoldAboutWhatArrived)
         ASSERT_EQ(thread->m_mapChunks.ReceivedBytes(), expected);
         EXPECT_LE(thread->m_mapChunks.HeldBytes(), 2 * expected + CReplyAssembly::kSlack);
         EXPECT_FALSE(thread->m_bImageValid);
+        // Nothing to copy from an image that has not all come, whatever its declared size.
+        uint32_t size = 0;
+        EXPECT_FALSE(thread->CopyImageData(nullptr, &size));
+        EXPECT_EQ(size, 0u);
     }
     EXPECT_FALSE(thread->m_evImage.IsSet());
 
