@@ -57,14 +57,10 @@ step "dependencies"
 scripts/install-deps.sh build "$arch"
 
 step "cross build ($arch preset)"
-cmake --preset "$arch" >/dev/null
-cmake --build --preset "$arch" --target KorvanelleClient korvanelle_wine_test korvanelle
+scripts/preset.sh "$arch" --target KorvanelleClient korvanelle_wine_test korvanelle
 
 step "sample server and host (default preset)"
-if [ ! -f build/default/CMakeCache.txt ]; then
-  cmake --preset default >/dev/null
-fi
-cmake --build --preset default --target korvanelle-server korvanelle KorvanelleClient
+scripts/preset.sh default --target korvanelle-server korvanelle KorvanelleClient
 
 step "PE tables"
 tests/win32/check-pe.sh "$arch" "$dll" "$test_exe" "$cli_exe"
