@@ -44,6 +44,14 @@ Bytes ImageDataPayload(const std::string& name, int32_t p1, int32_t p2, int32_t 
         .U16(static_cast<uint16_t>(bytes.size())).Raw(bytes).Get();
 }
 
+Bytes Pattern(size_t size, unsigned seed)
+{
+    Bytes out(size);
+    for (size_t i = 0; i < size; ++i)
+        out[i] = static_cast<unsigned char>(i * 7 + seed);
+    return out;
+}
+
 Bytes Frame(uint16_t type, const Bytes& payload)
 {
     if (payload.size() > static_cast<size_t>(kMsgMaxPayload))

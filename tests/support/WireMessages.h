@@ -33,6 +33,10 @@ Bytes ImageRequestPayload(const std::string& name, int32_t p1 = kImageParam1, in
 Bytes ImageDataPayload(const std::string& name, int32_t p1, int32_t p2, int32_t p3, int32_t total, int32_t offset,
                        const Bytes& bytes);
 
+// size bytes of a pattern that shows a dropped, repeated or shifted byte; seeds tell
+// payloads apart.
+Bytes Pattern(size_t size, unsigned seed);
+
 // A whole frame (length word, type word, payload) by EncodeFrame; the payload is at most
 // kMsgMaxPayload bytes.
 Bytes Frame(uint16_t type, const Bytes& payload);

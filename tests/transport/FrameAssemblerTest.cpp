@@ -12,14 +12,6 @@
 namespace {
 
 
-Bytes Pattern(size_t size, unsigned seed)
-{
-    Bytes out(size);
-    for (size_t i = 0; i < size; ++i)
-        out[i] = static_cast<unsigned char>(i * 7 + seed);
-    return out;
-}
-
 // Drives the assembler the way the socket does: one read per step, of the bytes the frame
 // still lacks and no more than are queued.
 class FrameAssemblerTest : public ::testing::Test {

@@ -24,6 +24,20 @@ std::uint32_t GetLe(const std::uint8_t* at, int bytes) {
   return value;
 }
 
+// Waits until fd has bytes (or an end) to read; false once the deadline has passed.
+bool WaitReadable(int fd, Clock::time_point deadline) {
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) {
+      return false;
+    }
+    pollfd readable{fd, POLLIN, 0};
+    if (::poll(&readable, 1, static_cast<int>(left)) > 0) {
+      return true;
+    }
+  }
+}
+
 }  // namespace
 
 CRawClient::~CRawClient() {
@@ -72,13 +86,8 @@ bool CRawClient::SendImageRequest(const std::string& name, std::int32_t p1, std:
 bool CRawClient::ReadExactly(std::uint8_t* buffer, std::size_t length, Clock::time_point deadline) {
   std::size_t done = 0;
   while (done < length) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) {
+    if (!WaitReadable(m_fd, deadline)) {
       return false;
-    }
-    pollfd fd{m_fd, POLLIN, 0};
-    if (::poll(&fd, 1, static_cast<int>(left)) <= 0) {
-      continue;
     }
     const ssize_t got = ::recv(m_fd, buffer + done, length - done, 0);
     if (got <= 0) {
@@ -111,13 +120,8 @@ std::optional<RawFrame> CRawClient::ReadFrame(std::chrono::milliseconds timeout)
 bool CRawClient::WaitForClose(std::chrono::milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) {
+    if (!WaitReadable(m_fd, deadline)) {
       return false;
-    }
-    pollfd fd{m_fd, POLLIN, 0};
-    if (::poll(&fd, 1, static_cast<int>(left)) <= 0) {
-      continue;
     }
     std::uint8_t buffer[4096];
     const ssize_t got = ::recv(m_fd, buffer, sizeof buffer, 0);
