@@ -20,15 +20,7 @@ case "$arch" in
 esac
 OBJDUMP="${OBJDUMP:-$prefix-objdump}"
 
-passed=0
-failed=0
-check() {  # check OK DESCRIPTION
-  if [ "$1" = 0 ]; then
-    echo "ok - $2"; passed=$((passed + 1))
-  else
-    echo "FAIL - $2"; failed=$((failed + 1))
-  fi
-}
+. "$(dirname "$0")/checks.sh"
 
 # The names as the public header lists them (KORVANELLE_FOR_EACH_FUNCTION), in byte order
 # (LC_ALL=C sort); ordinal n is the n-th.
@@ -127,5 +119,4 @@ read -r scanner_functions scanner_pcmpeqb scanner_pmovmskb <<<"$scanner"
 check "$([ "${scanner_functions:-0}" -gt 0 ] && [ "${scanner_pcmpeqb:-0}" -gt 0 ] && [ "${scanner_pmovmskb:-0}" -gt 0 ]; echo $?)" \
   "SSE2 in the markup scanner: ${scanner_pcmpeqb:-0} pcmpeqb, ${scanner_pmovmskb:-0} pmovmskb in the ${scanner_functions:-0} functions built from MarkupScanner.cpp"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+check_summary
