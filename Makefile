@@ -1,5 +1,8 @@
 # Front door: `make demo` and `make test` work on a fresh Debian 12 machine.
 PRESETS_TEST ?= default asan tsan
+# Every build goes through a preset (scripts/preset.sh); these set its parallel jobs.
+export CMAKE_BUILD_PARALLEL_LEVEL ?= 2
+export CTEST_PARALLEL_LEVEL ?= 2
 TEST_TARGETS := $(addprefix test-,$(PRESETS_TEST))
 
 .PHONY: all deps build demo test clean $(TEST_TARGETS)
@@ -10,8 +13,7 @@ deps:
 	@scripts/install-deps.sh build
 
 build: deps
-	cmake --preset default
-	cmake --build --preset default
+	scripts/preset.sh default
 
 # Starts the sample server on a free port, fetches a sample patient into demo-out/.
 demo: build
@@ -26,8 +28,7 @@ TEST_EXTRA :=
 test: $(TEST_TARGETS) $(TEST_EXTRA)
 
 $(TEST_TARGETS): test-%: deps
-	cmake --preset $*
-	cmake --build --preset $*
+	scripts/preset.sh $*
 	ctest --preset $*
 
 clean:

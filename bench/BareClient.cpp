@@ -8,40 +8,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "WireMessages.h"
+#include "transport/RptMessages.h"
+
 namespace {
 
-constexpr std::uint16_t kQuery = 1;
-constexpr std::uint16_t kQueryReply = 2;
-constexpr std::uint16_t kImageRequest = 5;
-constexpr std::uint16_t kImageData = 6;
 constexpr int kPollMs = 10000;
-
-std::int32_t Get32(const unsigned char* at)
-{
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(at[0]) | (static_cast<std::uint32_t>(at[1]) << 8) |
-                                     (static_cast<std::uint32_t>(at[2]) << 16) |
-                                     (static_cast<std::uint32_t>(at[3]) << 24));
-}
-
-void Put32(std::vector<unsigned char>& out, std::int32_t value)
-{
-    for (int shift = 0; shift < 32; shift += 8) {
-        out.push_back(static_cast<unsigned char>((static_cast<std::uint32_t>(value) >> shift) & 0xFF));
-    }
-}
-
-void PutString(std::vector<unsigned char>& out, const std::string& text)
-{
-    out.insert(out.end(), text.begin(), text.end());
-    out.push_back(0);
-}
-
-// Offset just past the NUL-terminated string at pos, or 0 when there is none.
-std::size_t SkipString(const std::vector<unsigned char>& body, std::size_t pos)
-{
-    const void* nul = std::memchr(body.data() + pos, 0, body.size() - pos);
-    return nul == nullptr ? 0 : static_cast<std::size_t>(static_cast<const unsigned char*>(nul) - body.data()) + 1;
-}
 
 } // namespace
 
@@ -69,10 +41,7 @@ bool CBareClient::Connect(int port)
 
 bool CBareClient::Send(std::uint16_t type, const std::vector<unsigned char>& payload)
 {
-    const std::size_t frame = payload.size() + 4;
-    std::vector<unsigned char> out{static_cast<unsigned char>(frame & 0xFF), static_cast<unsigned char>(frame >> 8),
-                                   static_cast<unsigned char>(type & 0xFF), static_cast<unsigned char>(type >> 8)};
-    out.insert(out.end(), payload.begin(), payload.end());
+    const std::vector<unsigned char> out = Frame(type, payload);
     return send(m_fd, out.data(), out.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(out.size());
 }
 
@@ -110,34 +79,22 @@ bool CBareClient::ReadFrame(std::uint16_t& type)
 
 std::uint64_t CBareClient::FetchImage(const std::string& name, unsigned char* into, std::size_t capacity)
 {
-    std::vector<unsigned char> payload;
-    PutString(payload, name);
-    Put32(payload, 0);
-    Put32(payload, 255);
-    Put32(payload, 128);
-    if (!Send(kImageRequest, payload)) {
+    if (!Send(MSG_IMAGE_REQUEST, ImageRequestPayload(name))) {
         return 0;
     }
     std::uint64_t received = 0;
     for (;;) {
         std::uint16_t type = 0;
-        if (!ReadFrame(type) || type != kImageData) {
+        ImageDataMsg chunk{};
+        if (!ReadFrame(type) || type != MSG_IMAGE_DATA || !DecodeImageData(m_body.data(), m_body.size(), &chunk)) {
             return 0;
         }
-        // name, three parameters, total, offset, a 16-bit count, then the bytes
-        const std::size_t fixed = SkipString(m_body, 0);
-        if (fixed == 0 || m_body.size() < fixed + 22) {
+        if (chunk.offset < 0 || static_cast<std::size_t>(chunk.offset) + chunk.length > capacity) {
             return 0;
         }
-        const std::int32_t total = Get32(m_body.data() + fixed + 12);
-        const std::int32_t offset = Get32(m_body.data() + fixed + 16);
-        const std::size_t count = m_body[fixed + 20] | (m_body[fixed + 21] << 8);
-        if (offset < 0 || static_cast<std::size_t>(offset) + count > capacity || m_body.size() < fixed + 22 + count) {
-            return 0;
-        }
-        std::memcpy(into + offset, m_body.data() + fixed + 22, count);
-        received += count;
-        if (total < 2 || received >= static_cast<std::uint64_t>(total)) {
+        std::memcpy(into + chunk.offset, chunk.bytes, chunk.length);
+        received += chunk.length;
+        if (chunk.total < 2 || received >= static_cast<std::uint64_t>(chunk.total)) {
             return received;
         }
     }
@@ -145,28 +102,20 @@ std::uint64_t CBareClient::FetchImage(const std::string& name, unsigned char* in
 
 std::uint64_t CBareClient::FetchPatient(const std::string& id)
 {
-    std::vector<unsigned char> payload;
-    PutString(payload, "HISID");
-    PutString(payload, id);
-    if (!Send(kQuery, payload)) {
+    if (!Send(MSG_QUERY, QueryPayload(kPatientKey, id))) {
         return 0;
     }
     for (;;) {
         std::uint16_t type = 0;
-        if (!ReadFrame(type) || type != kQueryReply) {
+        QueryReplyMsg reply{};
+        if (!ReadFrame(type) || type != MSG_QUERY_REPLY || !DecodeQueryReply(m_body.data(), m_body.size(), &reply)) {
             return 0;
         }
-        // key, value, total, offset, then the NUL-terminated chunk
-        const std::size_t key = SkipString(m_body, 0);
-        const std::size_t fixed = key == 0 ? 0 : SkipString(m_body, key);
-        if (fixed == 0 || m_body.size() < fixed + 9) {
-            return 0;
-        }
-        const std::int32_t total = Get32(m_body.data() + fixed);
-        const std::int32_t offset = Get32(m_body.data() + fixed + 4);
-        const std::size_t chunk = m_body.size() - fixed - 8 - 1;
-        if (static_cast<std::uint64_t>(offset) + chunk >= static_cast<std::uint64_t>(total)) {
-            return static_cast<std::uint64_t>(total);
+        // The chunk runs from the text to the payload's last byte, its NUL.
+        const unsigned char* const text = reinterpret_cast<const unsigned char*>(reply.text);
+        const std::size_t chunk = static_cast<std::size_t>(m_body.data() + m_body.size() - text) - 1;
+        if (static_cast<std::uint64_t>(reply.offset) + chunk >= static_cast<std::uint64_t>(reply.total)) {
+            return static_cast<std::uint64_t>(reply.total);
         }
     }
 }

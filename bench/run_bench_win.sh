@@ -16,27 +16,21 @@ korv_i386_probe
 
 scripts/install-deps.sh bench win64 win32
 
-build() {  # build DIR CMAKE-ARGS...: configures DIR and builds korv-bench-load in it
-  local dir="$1"
-  shift
-  echo "== build $dir"
-  cmake "$@" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DKORV_BUILD_BENCH=ON -DKORV_BUILD_TESTS=OFF \
-    -DKORV_BUILD_TOOLS=OFF >/dev/null
-  cmake --build "$dir" -j2 --target korv-bench-load
-}
-# The 32-bit build without SSE2: the toolchain's flags less -msse2 -mfpmath=sse.
-win_defines="-D_WIN32_WINNT=0x0601 -DWINVER=0x0601 -DWIN32_LEAN_AND_MEAN -DNOMINMAX"
-
-build "$out/native" --preset bench
-build "$out/win64" --preset win64
-build "$out/win32" --preset win32
-build "$out/win32-nosse2" --preset win32 -DCMAKE_C_FLAGS="$win_defines" -DCMAKE_CXX_FLAGS="$win_defines"
+# korv-bench-load in Release: natively (preset bench) and in the presets bench-win64,
+# bench-win32 and bench-win32-nosse2 (the toolchain's flags less -msse2 -mfpmath=sse).
+export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-2}"
+declare -A program=([native]=build/bench/bench/korv-bench-load)
+scripts/preset.sh bench --target korv-bench-load
+for c in win64 win32 win32-nosse2; do
+  scripts/preset.sh "bench-$c"
+  program[$c]="build/bench-$c/bench/korv-bench-load.exe"
+done
 
 sse2() {  # sse2 EXE OBJDUMP: the number of pmovmskb instructions in the program
   "$2" -d "$1" | grep -c $'\tpmovmskb' || true
 }
-echo "pmovmskb in the 32-bit program: $(sse2 "$out/win32/bench/korv-bench-load.exe" i686-w64-mingw32-objdump)" \
-  "with SSE2, $(sse2 "$out/win32-nosse2/bench/korv-bench-load.exe" i686-w64-mingw32-objdump) without"
+echo "pmovmskb in the 32-bit program: $(sse2 "${program[win32]}" i686-w64-mingw32-objdump)" \
+  "with SSE2, $(sse2 "${program[win32-nosse2]}" i686-w64-mingw32-objdump) without"
 
 run() {  # run NAME COMMAND...: the program's rows into $out/NAME.tsv
   local name="$1"
@@ -46,16 +40,16 @@ run() {  # run NAME COMMAND...: the program's rows into $out/NAME.tsv
 }
 
 columns=(native win64)
-run native "$out/native/bench/korv-bench-load"
+run native "${program[native]}"
 korv_wine_env 64
 korv_wine_boot
-run win64 timeout 900 "$WINELOADER" "$out/win64/bench/korv-bench-load.exe"
+run win64 timeout 900 "$WINELOADER" "${program[win64]}"
 korv_wine_stop
 if [ "$korv_i386_ok" = 1 ]; then
   korv_wine_env 32
   korv_wine_boot
-  run win32 timeout 900 "$WINELOADER" "$out/win32/bench/korv-bench-load.exe"
-  run win32-nosse2 timeout 900 "$WINELOADER" "$out/win32-nosse2/bench/korv-bench-load.exe"
+  run win32 timeout 900 "$WINELOADER" "${program[win32]}"
+  run win32-nosse2 timeout 900 "$WINELOADER" "${program[win32-nosse2]}"
   korv_wine_stop
   columns+=(win32 win32-nosse2)
 else

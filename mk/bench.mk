@@ -1,11 +1,10 @@
 # `make bench`: builds the bench preset (Release) and prints the table of ratios.
 # Not part of `make test`: figures belong in benchmarks, never in pass/fail checks.
-BENCH_BUILD_DIR ?= build/bench
+BENCH_BUILD_DIR := build/bench
 
 .PHONY: bench
 
 bench:
 	@scripts/install-deps.sh bench
-	cmake --preset bench -B $(BENCH_BUILD_DIR)
-	cmake --build $(BENCH_BUILD_DIR) -j2 --target korv-bench-parse korv-bench-client korv-bench-memory
+	scripts/preset.sh bench
 	python3 bench/run_bench.py $(BENCH_BUILD_DIR)

@@ -1,13 +1,12 @@
 # Line coverage of src/ over the whole ctest suite (gcc --coverage, gcovr).
 #   make coverage   prints the summary and writes $(COVERAGE_BUILD)/coverage.txt
-COVERAGE_BUILD ?= build/coverage
+COVERAGE_BUILD := build/coverage
 
 .PHONY: coverage
 
 coverage:
 	@scripts/install-deps.sh build coverage
-	cmake --preset coverage -B $(COVERAGE_BUILD)
-	cmake --build $(COVERAGE_BUILD) -j2
+	scripts/preset.sh coverage
 	find $(COVERAGE_BUILD) -name '*.gcda' -delete
-	ctest --test-dir $(COVERAGE_BUILD) -j2 --output-on-failure
+	ctest --preset coverage
 	gcovr --root . --filter 'src/' --txt $(COVERAGE_BUILD)/coverage.txt --print-summary $(COVERAGE_BUILD)

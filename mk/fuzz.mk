@@ -5,7 +5,7 @@
 #   make soak [SOAK_CYCLES=1000]  the soak test's long form on the default build
 FUZZ_SECONDS ?= 60
 FUZZ_SMOKE_SECONDS ?= 10
-FUZZ_BUILD ?= build/fuzz
+FUZZ_BUILD := build/fuzz
 FUZZ_TARGETS := markup document transport reply
 FUZZ_FLAGS := -max_len=4096 -timeout=10 -print_final_stats=1
 SOAK_CYCLES ?= 1000
@@ -14,8 +14,7 @@ SOAK_CYCLES ?= 1000
 
 fuzz-build:
 	@scripts/install-deps.sh build fuzz
-	cmake --preset fuzz -B $(FUZZ_BUILD)
-	cmake --build $(FUZZ_BUILD) -j2 --target $(addprefix fuzz_,$(FUZZ_TARGETS))
+	scripts/preset.sh fuzz
 
 # New inputs go to the scratch corpus (the first folder); the committed seeds stay as they are.
 fuzz: fuzz-build

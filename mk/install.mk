@@ -8,6 +8,5 @@ TEST_EXTRA += test-install
 
 test-install: deps
 	@scripts/install-deps.sh build install
-	cmake --preset default
-	cmake --build --preset default --target KorvanelleClient korvanelle korvanelle-server
+	scripts/preset.sh default --target KorvanelleClient korvanelle korvanelle-server
 	scripts/test-install.sh build/default

@@ -22,22 +22,22 @@ korv_i386_probe
 packages=()
 for group in "${groups[@]}"; do
   case "$group" in
-    build) packages+=(cmake make g++ libgtest-dev libgmock-dev) ;;
-    demo)  packages+=(cmake make g++ python3) ;;
+    build) packages+=(cmake make ninja-build g++ libgtest-dev libgmock-dev) ;;
+    demo)  packages+=(cmake make ninja-build g++ python3) ;;
     # The peer parsers are for comparison only; nothing else links them.
-    bench) packages+=(cmake make g++ python3 libbenchmark-dev libpugixml-dev libexpat1-dev) ;;
+    bench) packages+=(cmake make ninja-build g++ python3 libbenchmark-dev libpugixml-dev libexpat1-dev) ;;
     # The Windows builds: the MinGW cross compilers (posix threads) and wine of the same width
     # to test them; the Linux build of the sample server serves the test.
     win32)
-      packages+=(cmake make g++ g++-mingw-w64-i686-posix binutils-mingw-w64-i686)
+      packages+=(cmake make ninja-build g++ g++-mingw-w64-i686-posix binutils-mingw-w64-i686)
       [ "$korv_i386_ok" = 1 ] && packages+=(wine wine32:i386) ;;
-    win64) packages+=(cmake make g++ g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64) ;;
+    win64) packages+=(cmake make ninja-build g++ g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64) ;;
     # libFuzzer and the sanitizer runtimes come with clang's runtime package.
-    fuzz) packages+=(cmake make clang libclang-rt-14-dev) ;;
-    coverage) packages+=(cmake make g++ gcovr) ;;
+    fuzz) packages+=(cmake make ninja-build clang libclang-rt-14-dev) ;;
+    coverage) packages+=(cmake make ninja-build g++ gcovr) ;;
     # make test-install: pkg-config for the example hosts; a venv with Debian's setuptools
     # (offline pip install) and pytest for the Python package.
-    install) packages+=(cmake make g++ binutils pkg-config python3 python3-venv python3-pip
+    install) packages+=(cmake make ninja-build g++ binutils pkg-config python3 python3-venv python3-pip
                         python3-setuptools python3-pytest) ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac

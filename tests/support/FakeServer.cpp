@@ -1,5 +1,6 @@
 #include "FakeServer.h"
 
+#include "WireMessages.h"
 #include "transport/MsgTypes.h"
 #include "transport/RptSocket.h"
 
@@ -16,25 +17,6 @@ enum : uint32_t {
     kMsgRefill,  // queue the repeating frames again on idle connections
 };
 
-void PutString(std::vector<unsigned char>& out, const std::string& text)
-{
-    out.insert(out.end(), text.begin(), text.end());
-    out.push_back(0);
-}
-
-void PutI32(std::vector<unsigned char>& out, int32_t value)
-{
-    const auto bits = static_cast<uint32_t>(value);
-    for (int shift = 0; shift < 32; shift += 8)
-        out.push_back(static_cast<unsigned char>(bits >> shift));
-}
-
-void PutU16(std::vector<unsigned char>& out, uint16_t value)
-{
-    out.push_back(static_cast<unsigned char>(value));
-    out.push_back(static_cast<unsigned char>(value >> 8));
-}
-
 }  // namespace
 
 FakeFrame FakeFrame::QueryReply(int32_t total, int32_t offset, const std::string& text,
@@ -42,11 +24,7 @@ FakeFrame FakeFrame::QueryReply(int32_t total, int32_t offset, const std::string
 {
     FakeFrame frame;
     frame.type = MSG_QUERY_REPLY;
-    PutString(frame.payload, "HISID");
-    PutString(frame.payload, value);
-    PutI32(frame.payload, total);
-    PutI32(frame.payload, offset);
-    PutString(frame.payload, text);
+    frame.payload = QueryReplyPayload(kPatientKey, value, total, offset, text);
     return frame;
 }
 
@@ -60,9 +38,7 @@ FakeFrame FakeFrame::ThumbDataWithLength(const std::string& name, uint16_t lengt
 {
     FakeFrame frame;
     frame.type = MSG_THUMB_DATA;
-    PutString(frame.payload, name);
-    PutU16(frame.payload, length);
-    frame.payload.insert(frame.payload.end(), bytes.begin(), bytes.end());
+    frame.payload = ThumbDataPayload(name, length, bytes);
     return frame;
 }
 
@@ -71,14 +47,7 @@ FakeFrame FakeFrame::ImageData(const std::string& name, int32_t total, int32_t o
 {
     FakeFrame frame;
     frame.type = MSG_IMAGE_DATA;
-    PutString(frame.payload, name);
-    PutI32(frame.payload, 0);
-    PutI32(frame.payload, 255);
-    PutI32(frame.payload, 128);
-    PutI32(frame.payload, total);
-    PutI32(frame.payload, offset);
-    PutU16(frame.payload, static_cast<uint16_t>(bytes.size()));
-    frame.payload.insert(frame.payload.end(), bytes.begin(), bytes.end());
+    frame.payload = ImageDataPayload(name, kImageParam1, kImageParam2, kImageParam3, total, offset, bytes);
     return frame;
 }
 

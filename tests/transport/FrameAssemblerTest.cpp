@@ -4,34 +4,13 @@
 #include <cstring>
 #include <vector>
 
+#include "WireMessages.h"
 #include "transport/FrameAssembler.h"
 #include "transport/FrameEncoder.h"
 #include "transport/MsgTypes.h"
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
-Bytes Pattern(size_t size, unsigned seed)
-{
-    Bytes out(size);
-    for (size_t i = 0; i < size; ++i)
-        out[i] = static_cast<unsigned char>(i * 7 + seed);
-    return out;
-}
-
-Bytes RawFrame(uint16_t lengthWord, uint16_t type, const Bytes& payload)
-{
-    Bytes out{static_cast<unsigned char>(lengthWord), static_cast<unsigned char>(lengthWord >> 8),
-              static_cast<unsigned char>(type), static_cast<unsigned char>(type >> 8)};
-    out.insert(out.end(), payload.begin(), payload.end());
-    return out;
-}
-
-Bytes Frame(uint16_t type, const Bytes& payload)
-{
-    return RawFrame(static_cast<uint16_t>(payload.size() + 4), type, payload);
-}
 
 // Drives the assembler the way the socket does: one read per step, of the bytes the frame
 // still lacks and no more than are queued.
@@ -181,12 +160,12 @@ TEST(FrameEncoderTest, FrameIsLengthTypeAndPayloadInABlockGrownOnlyWhenTooSmall)
 
     ASSERT_TRUE(EncodeFrame(&block, &capacity, MSG_THUMB_DATA, big.data(), 100));
     EXPECT_EQ(capacity, 104u);
-    EXPECT_EQ(Bytes(block, block + 104), Frame(MSG_THUMB_DATA, Bytes(big.begin(), big.begin() + 100)));
+    EXPECT_EQ(Bytes(block, block + 104), RawFrame(104, MSG_THUMB_DATA, Bytes(big.begin(), big.begin() + 100)));
     const unsigned char* const first = block;
     ASSERT_TRUE(EncodeFrame(&block, &capacity, MSG_QUERY, big.data(), 10));
     EXPECT_EQ(capacity, 104u);
     EXPECT_EQ(block, first);
-    EXPECT_EQ(Bytes(block, block + 14), Frame(MSG_QUERY, Bytes(big.begin(), big.begin() + 10)));
+    EXPECT_EQ(Bytes(block, block + 14), RawFrame(14, MSG_QUERY, Bytes(big.begin(), big.begin() + 10)));
 
     const unsigned char none = 0;
     ASSERT_TRUE(EncodeFrame(&block, &capacity, 7, &none, 0));

@@ -9,25 +9,10 @@
 
 #include "ProbeSocket.h"
 #include "RecordingSink.h"
+#include "WireMessages.h"
 #include "platform/LoopPump.h"
 #include "platform/MessageLoop.h"
 #include "platform/RawPeer.h"
-
-using Bytes = std::vector<unsigned char>;
-
-// A frame as it travels, with any length word (to build broken ones too).
-inline Bytes RawFrame(uint16_t lengthWord, uint16_t type, const Bytes& payload)
-{
-    Bytes out{static_cast<unsigned char>(lengthWord), static_cast<unsigned char>(lengthWord >> 8),
-              static_cast<unsigned char>(type), static_cast<unsigned char>(type >> 8)};
-    out.insert(out.end(), payload.begin(), payload.end());
-    return out;
-}
-
-inline Bytes Frame(uint16_t type, const Bytes& payload)
-{
-    return RawFrame(static_cast<uint16_t>(payload.size() + 4), type, payload);
-}
 
 inline Bytes ToBytes(const std::string& s)
 {

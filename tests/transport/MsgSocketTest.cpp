@@ -5,14 +5,6 @@
 
 namespace {
 
-Bytes Pattern(size_t size, unsigned seed)
-{
-    Bytes out(size);
-    for (size_t i = 0; i < size; ++i)
-        out[i] = static_cast<unsigned char>(i * 7 + seed);
-    return out;
-}
-
 using MsgSocketSendTest = LoopbackFixture;
 
 TEST_F(MsgSocketSendTest, LargestPayloadTravelsAsA65535ByteFrame)

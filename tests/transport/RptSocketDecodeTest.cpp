@@ -5,14 +5,13 @@
 #include <utility>
 #include <vector>
 
-#include "Payloads.h"
 #include "RecordingSink.h"
+#include "WireMessages.h"
 #include "transport/MsgTypes.h"
 #include "transport/RptMessages.h"
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
 
 // The decoders over bare payloads, as the client socket runs them for every frame.
 class RptSocketDecodeTest : public ::testing::Test {
@@ -34,7 +33,7 @@ protected:
         return {
             {MSG_QUERY, QueryPayload("HISID", "12345")},
             {MSG_QUERY_REPLY, QueryReplyPayload("HISID", "12345", 300, 100, "<patient/>")},
-            {MSG_THUMB_REQUEST, PayloadBuilder().Str("t1.jpg").Get()},
+            {MSG_THUMB_REQUEST, ThumbRequestPayload("t1.jpg")},
             {MSG_THUMB_DATA, ThumbDataPayload("t1.jpg", Bytes{0xde, 0xad, 0xbe, 0xef})},
             {MSG_IMAGE_REQUEST, ImageRequestPayload("i1.dcm", 0, 255, 128)},
             {MSG_IMAGE_DATA, ImageDataPayload("i1.dcm", -1, 2, -3, 70000, 65000, Bytes{1, 2, 3})},
@@ -101,23 +100,23 @@ TEST_F(RptSocketDecodeTest, StringsWithoutTheirNulAreDropped)
     for (uint16_t type = MSG_QUERY; type <= MSG_IMAGE_DATA; ++type)
         Decode(type, noNul);
     // The key ends, the value does not.
-    Decode(MSG_QUERY, PayloadBuilder().Str("HISID").Raw(Bytes{'1', '2'}).Get());
+    Decode(MSG_QUERY, CPayloadBuilder().Str("HISID").Raw(Bytes{'1', '2'}).Get());
     EXPECT_TRUE(m_sink.m_calls.empty());
 }
 
 TEST_F(RptSocketDecodeTest, DeclaredByteCountBeyondThePayloadIsDropped)
 {
-    Decode(MSG_THUMB_DATA, PayloadBuilder().Str("t").U16(5).Raw(Bytes{1, 2, 3, 4}).Get());
-    Decode(MSG_THUMB_DATA, PayloadBuilder().Str("t").U16(0xFFFF).Get());
+    Decode(MSG_THUMB_DATA, CPayloadBuilder().Str("t").U16(5).Raw(Bytes{1, 2, 3, 4}).Get());
+    Decode(MSG_THUMB_DATA, CPayloadBuilder().Str("t").U16(0xFFFF).Get());
     Decode(MSG_IMAGE_DATA,
-           PayloadBuilder().Str("i").I32(0).I32(0).I32(0).I32(10).I32(0).U16(11).Raw(Bytes(10, 9)).Get());
+           CPayloadBuilder().Str("i").I32(0).I32(0).I32(0).I32(10).I32(0).U16(11).Raw(Bytes(10, 9)).Get());
     EXPECT_TRUE(m_sink.m_calls.empty());
 }
 
 TEST_F(RptSocketDecodeTest, BytesAfterTheLastFieldAreIgnored)
 {
-    Decode(MSG_THUMB_REQUEST, PayloadBuilder().Str("t").Raw(Bytes{7, 7}).Get());
-    Decode(MSG_THUMB_DATA, PayloadBuilder().Str("t").U16(1).Raw(Bytes{5, 6}).Get());
+    Decode(MSG_THUMB_REQUEST, CPayloadBuilder().Str("t").Raw(Bytes{7, 7}).Get());
+    Decode(MSG_THUMB_DATA, CPayloadBuilder().Str("t").U16(1).Raw(Bytes{5, 6}).Get());
     EXPECT_EQ(m_sink.m_calls, (std::vector<std::string>{"thumbreq|t", "thumb|t|1|05"}));
 }
 

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "LoopbackFixture.h"
-#include "Payloads.h"
 #include "transport/MsgTypes.h"
 
 namespace {
@@ -92,7 +91,7 @@ TEST_F(RptSocketRequestTest, QueryTextsMayFillTheLargestPayloadAndNoMore)
 
 TEST_F(RptSocketRequestTest, MalformedFrameIsDroppedAndTheStreamStaysInStep)
 {
-    Bytes stream = Frame(MSG_THUMB_DATA, PayloadBuilder().Str("bad").U16(50).Raw(Bytes{1, 2}).Get());
+    Bytes stream = Frame(MSG_THUMB_DATA, CPayloadBuilder().Str("bad").U16(50).Raw(Bytes{1, 2}).Get());
     const Bytes good = Frame(MSG_THUMB_DATA, ThumbDataPayload("good", Bytes{9}));
     stream.insert(stream.end(), good.begin(), good.end());
     ASSERT_TRUE(m_peer.Write(stream));

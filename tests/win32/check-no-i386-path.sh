@@ -6,15 +6,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 
-passed=0
-failed=0
-check() {  # check OK DESCRIPTION
-  if [ "$1" = 0 ]; then
-    echo "ok - $2"; passed=$((passed + 1))
-  else
-    echo "FAIL - $2"; failed=$((failed + 1))
-  fi
-}
+. tests/win32/checks.sh
 
 # This machine's own answer, for the log.
 tests/win32/run-wine-test.sh win32 --probe-only | sed 's/^/    this machine: /'
@@ -32,5 +24,4 @@ check "$(! grep -qE ':i386$|^wine32' <<<"$packages"; echo $?)" \
 check "$(grep -qx wine64 <<<"$packages" && grep -qx g++-mingw-w64-i686-posix <<<"$packages"; echo $?)" \
   "install-deps.sh without i386: still wine64 and the 32-bit cross compiler"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+check_summary

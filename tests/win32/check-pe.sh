@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks the PE tables of a Windows build with objdump:
 # - KorvanelleClient.dll is a DLL of the build's machine (PE32 i386, or PE32+ x86-64);
-# - it exports exactly the seventeen names, undecorated, numbered 1 to 17 in the byte order
-#   of their names, under the module name KorvanelleClient.dll;
+# - it exports exactly the names of the public header's KORVANELLE_FOR_EACH_FUNCTION, undecorated,
+#   numbered 1 to N in the byte order of their names, under the module name KorvanelleClient.dll;
 # - the markup scanner's 16-byte stop search is in it (SSE2: pcmpeqb, pmovmskb);
 # - the DLL and the programs import system DLLs only (the C/C++ runtime, libgcc and
 #   winpthread are linked in statically), and the programs load the DLL at run time.
@@ -20,21 +20,18 @@ case "$arch" in
 esac
 OBJDUMP="${OBJDUMP:-$prefix-objdump}"
 
-passed=0
-failed=0
-check() {  # check OK DESCRIPTION
-  if [ "$1" = 0 ]; then
-    echo "ok - $2"; passed=$((passed + 1))
-  else
-    echo "FAIL - $2"; failed=$((failed + 1))
-  fi
-}
+. "$(dirname "$0")/checks.sh"
 
-# The seventeen names in byte order (LC_ALL=C sort); ordinal n is the n-th.
-expected_exports="$(printf '%s\n' Connect Disconnect OpenPatient GetPatientName \
-  GetModalityCount GetModID GetModName GetStudyCount GetStudyID GetStudyName \
-  GetFieldCount GetFieldID GetFieldName GetFieldType GetFieldData GetThumbData GetImageData |
-  LC_ALL=C sort | awk '{ print NR, $0 }')"
+# The names as the public header lists them (KORVANELLE_FOR_EACH_FUNCTION), in byte order
+# (LC_ALL=C sort); ordinal n is the n-th.
+header="$(dirname "$0")/../../include/KorvanelleClient.h"
+expected_exports="$(sed -n '/^#define KORVANELLE_FOR_EACH_FUNCTION(X)/,/[^\\]$/p' "$header" |
+  sed 's/^#define KORVANELLE_FOR_EACH_FUNCTION(X)//' | grep -o 'X([A-Za-z0-9_]*)' |
+  sed 's/^X(//; s/)$//' | LC_ALL=C sort | awk '{ print NR, $0 }')"
+export_count="$(printf '%s\n' "$expected_exports" | grep -c .)"
+if [ "$export_count" -eq 0 ]; then
+  echo "FAIL - no KORVANELLE_FOR_EACH_FUNCTION list in $header"; echo "0 passed, 1 failed"; exit 1
+fi
 
 dump="$("$OBJDUMP" -p "$dll")" || { echo "FAIL - $OBJDUMP -p $dll"; echo "0 passed, 1 failed"; exit 1; }
 
@@ -56,8 +53,8 @@ check "$([ "$base" = 1 ]; echo $?)" "ordinal base is 1 (got '$base')"
 
 functions="$(printf '%s\n' "$dump" | awk '/Export Address Table[ \t]+[0-9a-fA-F]+$/ { print $NF; exit }')"
 names="$(printf '%s\n' "$dump" | awk '/\[Name Pointer\/Ordinal\] Table[ \t]+[0-9a-fA-F]+$/ { print $NF; exit }')"
-check "$([ "$((16#${functions:-0}))" = 17 ] && [ "$((16#${names:-0}))" = 17 ]; echo $?)" \
-  "17 exported functions and 17 names, nothing else (got ${functions:-?} functions, ${names:-?} names)"
+check "$([ "$((16#${functions:-0}))" = "$export_count" ] && [ "$((16#${names:-0}))" = "$export_count" ]; echo $?)" \
+  "$export_count exported functions and $export_count names, nothing else (got ${functions:-?} functions, ${names:-?} names)"
 
 # "[Ordinal/Name Pointer] Table" lists "[ index] name" (binutils 2.40) or
 # "[ index] +base[ ordinal] hint name" (later binutils); index + base is the ordinal.
@@ -76,7 +73,7 @@ actual_exports="$(printf '%s\n' "$dump" | awk -v base="${base:-1}" '
     print ord + 0, $NF
   }')"
 check "$([ "$actual_exports" = "$expected_exports" ]; echo $?)" \
-  "exports are exactly the 17 names with ordinals 1..17 in byte order"
+  "exports are exactly the $export_count names with ordinals 1..$export_count in byte order"
 if [ "$actual_exports" != "$expected_exports" ]; then
   diff <(printf '%s\n' "$expected_exports") <(printf '%s\n' "$actual_exports") | sed 's/^/    /'
 fi
@@ -122,5 +119,4 @@ read -r scanner_functions scanner_pcmpeqb scanner_pmovmskb <<<"$scanner"
 check "$([ "${scanner_functions:-0}" -gt 0 ] && [ "${scanner_pcmpeqb:-0}" -gt 0 ] && [ "${scanner_pmovmskb:-0}" -gt 0 ]; echo $?)" \
   "SSE2 in the markup scanner: ${scanner_pcmpeqb:-0} pcmpeqb, ${scanner_pmovmskb:-0} pmovmskb in the ${scanner_functions:-0} functions built from MarkupScanner.cpp"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+check_summary

@@ -62,93 +62,58 @@ static void PrintHex(const char* label, const unsigned char* bytes, size_t count
 
 /* ---- the exports, resolved at run time ------------------------------------------------ */
 
-typedef int(__cdecl* PFN_Connect)(const char*, int);
-typedef void(__cdecl* PFN_Disconnect)(void);
-typedef int(__cdecl* PFN_OpenPatient)(const char*);
-typedef int(__cdecl* PFN_GetText0)(char*, unsigned int*);
-typedef int(__cdecl* PFN_GetCount0)(void);
-typedef uintptr_t(__cdecl* PFN_GetID1)(int);
-typedef int(__cdecl* PFN_GetText1)(uintptr_t, char*, unsigned int*);
-typedef int(__cdecl* PFN_GetCount1)(uintptr_t);
-typedef uintptr_t(__cdecl* PFN_GetID2)(uintptr_t, int);
-typedef int(__cdecl* PFN_GetBytes)(const char*, void*, unsigned int*);
-
-/* The seventeen names in byte order: ordinal i + 1 belongs to kExportNames[i]. */
-static const char* const kExportNames[17] = {
-    "Connect",       "Disconnect",   "GetFieldCount", "GetFieldData",     "GetFieldID",
-    "GetFieldName",  "GetFieldType", "GetImageData",  "GetModID",         "GetModName",
-    "GetModalityCount", "GetPatientName", "GetStudyCount", "GetStudyID", "GetStudyName",
-    "GetThumbData",  "OpenPatient",
-};
+/* The functions as the header lists them (KORVANELLE_FOR_EACH_FUNCTION), each through its
+ * function-pointer type; kExportNames[i] is the i-th name in byte order, which the .def file
+ * numbers i + 1 (sorted here, so the list is written once, in the header). */
+#define KORV_NAME(name) #name,
+static const char* kExportNames[] = {KORVANELLE_FOR_EACH_FUNCTION(KORV_NAME)};
+#undef KORV_NAME
+enum { kExportCount = (int)(sizeof(kExportNames) / sizeof(kExportNames[0])) };
 
 static struct {
-    PFN_Connect Connect;
-    PFN_Disconnect Disconnect;
-    PFN_OpenPatient OpenPatient;
-    PFN_GetText0 GetPatientName;
-    PFN_GetCount0 GetModalityCount;
-    PFN_GetID1 GetModID;
-    PFN_GetText1 GetModName;
-    PFN_GetCount1 GetStudyCount;
-    PFN_GetID2 GetStudyID;
-    PFN_GetText1 GetStudyName;
-    PFN_GetCount1 GetFieldCount;
-    PFN_GetID2 GetFieldID;
-    PFN_GetText1 GetFieldName;
-    PFN_GetCount1 GetFieldType;
-    PFN_GetText1 GetFieldData;
-    PFN_GetBytes GetThumbData;
-    PFN_GetBytes GetImageData;
+#define KORV_MEMBER(name) Korv##name##Fn name;
+    KORVANELLE_FOR_EACH_FUNCTION(KORV_MEMBER)
+#undef KORV_MEMBER
 } api;
 
-static FARPROC g_byName[17];
+static FARPROC g_byName[kExportCount];
+
+static int CompareNames(const void* left, const void* right)
+{
+    return strcmp(*(const char* const*)left, *(const char* const*)right);
+}
 
 static FARPROC Export(const char* name)
 {
     int i;
-    for (i = 0; i < 17; ++i) {
+    for (i = 0; i < kExportCount; ++i) {
         if (strcmp(kExportNames[i], name) == 0)
             return g_byName[i];
     }
     return NULL;
 }
 
-#define RESOLVE(type, name) (api.name = (type)(void*)Export(#name))
-
 static int ResolveExports(HMODULE module)
 {
     int i;
     int all = 1;
-    for (i = 0; i < 17; ++i) {
+    for (i = 0; i < kExportCount; ++i) {
         FARPROC byName = GetProcAddress(module, kExportNames[i]);
         FARPROC byOrdinal = GetProcAddress(module, MAKEINTRESOURCEA(i + 1));
         g_byName[i] = byName;
         all &= Check(byName != NULL && byName == byOrdinal,
                      "export %s by name and by ordinal %d agree", kExportNames[i], i + 1);
     }
-    Check(GetProcAddress(module, MAKEINTRESOURCEA(18)) == NULL, "no export with ordinal 18");
+    Check(GetProcAddress(module, MAKEINTRESOURCEA(kExportCount + 1)) == NULL, "no export with ordinal %d",
+          kExportCount + 1);
     Check(GetProcAddress(module, "_Connect") == NULL && GetProcAddress(module, "Connect@8") == NULL,
           "no decorated export names");
     Check(GetProcAddress(module, "DllMain") == NULL && GetProcAddress(module, "theApp") == NULL,
           "no other exports (DllMain, theApp)");
 
-    RESOLVE(PFN_Connect, Connect);
-    RESOLVE(PFN_Disconnect, Disconnect);
-    RESOLVE(PFN_OpenPatient, OpenPatient);
-    RESOLVE(PFN_GetText0, GetPatientName);
-    RESOLVE(PFN_GetCount0, GetModalityCount);
-    RESOLVE(PFN_GetID1, GetModID);
-    RESOLVE(PFN_GetText1, GetModName);
-    RESOLVE(PFN_GetCount1, GetStudyCount);
-    RESOLVE(PFN_GetID2, GetStudyID);
-    RESOLVE(PFN_GetText1, GetStudyName);
-    RESOLVE(PFN_GetCount1, GetFieldCount);
-    RESOLVE(PFN_GetID2, GetFieldID);
-    RESOLVE(PFN_GetText1, GetFieldName);
-    RESOLVE(PFN_GetCount1, GetFieldType);
-    RESOLVE(PFN_GetText1, GetFieldData);
-    RESOLVE(PFN_GetBytes, GetThumbData);
-    RESOLVE(PFN_GetBytes, GetImageData);
+#define KORV_RESOLVE(name) api.name = (Korv##name##Fn)(void*)Export(#name);
+    KORVANELLE_FOR_EACH_FUNCTION(KORV_RESOLVE)
+#undef KORV_RESOLVE
     return all;
 }
 
@@ -199,21 +164,21 @@ static void CheckExportDirectory(HMODULE module)
     dir = (const IMAGE_EXPORT_DIRECTORY*)(base + entry->VirtualAddress);
     name = (const char*)(base + dir->Name);
     Check(strcmp(name, "KorvanelleClient.dll") == 0, "export table names the module \"%s\"", name);
-    Check(dir->Base == 1 && dir->NumberOfFunctions == 17 && dir->NumberOfNames == 17,
-          "export table: ordinal base %lu, %lu functions, %lu names (want 1, 17, 17)",
+    Check(dir->Base == 1 && dir->NumberOfFunctions == kExportCount && dir->NumberOfNames == kExportCount,
+          "export table: ordinal base %lu, %lu functions, %lu names (want 1, %d, %d)",
           (unsigned long)dir->Base, (unsigned long)dir->NumberOfFunctions,
-          (unsigned long)dir->NumberOfNames);
-    if (dir->NumberOfNames == 17) {
+          (unsigned long)dir->NumberOfNames, kExportCount, kExportCount);
+    if (dir->NumberOfNames == kExportCount) {
         /* The name table is sorted (the loader's binary search needs it), and each name's
          * ordinal is its place in that order: ordinal = base + index. */
         const DWORD* names = (const DWORD*)(base + dir->AddressOfNames);
         const WORD* ordinals = (const WORD*)(base + dir->AddressOfNameOrdinals);
         int i, inOrder = 1;
-        for (i = 0; i < 17; ++i) {
+        for (i = 0; i < kExportCount; ++i) {
             if (strcmp((const char*)(base + names[i]), kExportNames[i]) != 0 || ordinals[i] != i)
                 inOrder = 0;
         }
-        Check(inOrder, "export name table: the 17 names in byte order, name i has ordinal i + 1");
+        Check(inOrder, "export name table: the %d names in byte order, name i has ordinal i + 1", kExportCount);
     }
 }
 
@@ -480,7 +445,7 @@ static int LoadExpected(const char* text, ExpDocument* doc)
 /* ---- text and byte results ------------------------------------------------------------ */
 
 /* The two-call text protocol: size (NUL included), then the text. NULL when either fails. */
-static char* TextOf0(PFN_GetText0 get)
+static char* TextOf0(KorvGetPatientNameFn get)
 {
     unsigned int size = 0;
     char* buffer;
@@ -494,7 +459,7 @@ static char* TextOf0(PFN_GetText0 get)
     return buffer;
 }
 
-static char* TextOf1(PFN_GetText1 get, uintptr_t handle)
+static char* TextOf1(KorvGetModNameFn get, uintptr_t handle)
 {
     unsigned int size = 0;
     char* buffer;
@@ -523,7 +488,7 @@ static void CheckText(const char* what, const char* got, const char* want)
     }
 }
 
-static void CheckBytes(const char* what, PFN_GetBytes get, const char* name, const char* path)
+static void CheckBytes(const char* what, KorvGetThumbDataFn get, const char* name, const char* path)
 {
     Blob want;
     unsigned int size = 0;
@@ -700,6 +665,7 @@ int main(int argc, char** argv)
         printf("%d passed, %d failed\n", g_passed, g_failed);
         return 1;
     }
+    qsort(kExportNames, kExportCount, sizeof(kExportNames[0]), CompareNames);
     CheckExportDirectory(module);
     if (!ResolveExports(module)) {
         printf("%d passed, %d failed\n", g_passed, g_failed);

@@ -57,14 +57,10 @@ step "dependencies"
 scripts/install-deps.sh build "$arch"
 
 step "cross build ($arch preset)"
-cmake --preset "$arch" >/dev/null
-cmake --build --preset "$arch" --target KorvanelleClient korvanelle_wine_test korvanelle
+scripts/preset.sh "$arch" --target KorvanelleClient korvanelle_wine_test korvanelle
 
 step "sample server and host (default preset)"
-if [ ! -f build/default/CMakeCache.txt ]; then
-  cmake --preset default >/dev/null
-fi
-cmake --build --preset default --target korvanelle-server korvanelle KorvanelleClient
+scripts/preset.sh default --target korvanelle-server korvanelle KorvanelleClient
 
 step "PE tables"
 tests/win32/check-pe.sh "$arch" "$dll" "$test_exe" "$cli_exe"
@@ -119,15 +115,7 @@ fi
 # korvanelle.exe (the DLL beside it) against the Linux host's output: the same tree and
 # JSON, and fetched files equal to the data folder's.
 step "wine$bits $cli_exe show / fetch $patient"
-passed=0
-failed=0
-check() {  # check OK DESCRIPTION
-  if [ "$1" = 0 ]; then
-    echo "ok - $2"; passed=$((passed + 1))
-  else
-    echo "FAIL - $2"; failed=$((failed + 1))
-  fi
-}
+. tests/win32/checks.sh
 run_exe() {  # run_exe OUTPUT ARGS...: korvanelle.exe's exit status, its stdout without CRs
   local out="$1" status
   shift

@@ -8,16 +8,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "WireMessages.h"
+#include "transport/RptMessages.h"
+
 namespace korv::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) {
-    out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-  }
-}
 
 std::uint32_t GetLe(const std::uint8_t* at, int bytes) {
   std::uint32_t value = 0;
@@ -27,21 +24,18 @@ std::uint32_t GetLe(const std::uint8_t* at, int bytes) {
   return value;
 }
 
-void PutText(std::vector<std::uint8_t>& out, const std::string& text) {
-  out.insert(out.end(), text.begin(), text.end());
-  out.push_back(0);
-}
-
-// Reads a NUL-terminated string at pos; false when it runs off the payload.
-bool TakeText(const std::vector<std::uint8_t>& payload, std::size_t& pos, std::string& out) {
-  for (std::size_t i = pos; i < payload.size(); ++i) {
-    if (payload[i] == 0) {
-      out.assign(payload.begin() + static_cast<std::ptrdiff_t>(pos), payload.begin() + static_cast<std::ptrdiff_t>(i));
-      pos = i + 1;
+// Waits until fd has bytes (or an end) to read; false once the deadline has passed.
+bool WaitReadable(int fd, Clock::time_point deadline) {
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) {
+      return false;
+    }
+    pollfd readable{fd, POLLIN, 0};
+    if (::poll(&readable, 1, static_cast<int>(left)) > 0) {
       return true;
     }
   }
-  return false;
 }
 
 }  // namespace
@@ -74,45 +68,26 @@ bool CRawClient::SendBytes(const std::vector<std::uint8_t>& bytes) {
 }
 
 bool CRawClient::SendFrame(std::uint16_t type, const std::vector<std::uint8_t>& payload) {
-  std::vector<std::uint8_t> frame;
-  PutLe(frame, static_cast<std::uint32_t>(payload.size() + 4), 2);
-  PutLe(frame, type, 2);
-  frame.insert(frame.end(), payload.begin(), payload.end());
-  return SendBytes(frame);
+  return SendBytes(Frame(type, payload));
 }
 
 bool CRawClient::SendQuery(const std::string& key, const std::string& value) {
-  std::vector<std::uint8_t> payload;
-  PutText(payload, key);
-  PutText(payload, value);
-  return SendFrame(1, payload);
+  return SendFrame(MSG_QUERY, QueryPayload(key, value));
 }
 
 bool CRawClient::SendThumbRequest(const std::string& name) {
-  std::vector<std::uint8_t> payload;
-  PutText(payload, name);
-  return SendFrame(3, payload);
+  return SendFrame(MSG_THUMB_REQUEST, ThumbRequestPayload(name));
 }
 
 bool CRawClient::SendImageRequest(const std::string& name, std::int32_t p1, std::int32_t p2, std::int32_t p3) {
-  std::vector<std::uint8_t> payload;
-  PutText(payload, name);
-  for (const std::int32_t p : {p1, p2, p3}) {
-    PutLe(payload, static_cast<std::uint32_t>(p), 4);
-  }
-  return SendFrame(5, payload);
+  return SendFrame(MSG_IMAGE_REQUEST, ImageRequestPayload(name, p1, p2, p3));
 }
 
 bool CRawClient::ReadExactly(std::uint8_t* buffer, std::size_t length, Clock::time_point deadline) {
   std::size_t done = 0;
   while (done < length) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) {
+    if (!WaitReadable(m_fd, deadline)) {
       return false;
-    }
-    pollfd fd{m_fd, POLLIN, 0};
-    if (::poll(&fd, 1, static_cast<int>(left)) <= 0) {
-      continue;
     }
     const ssize_t got = ::recv(m_fd, buffer + done, length - done, 0);
     if (got <= 0) {
@@ -145,13 +120,8 @@ std::optional<RawFrame> CRawClient::ReadFrame(std::chrono::milliseconds timeout)
 bool CRawClient::WaitForClose(std::chrono::milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) {
+    if (!WaitReadable(m_fd, deadline)) {
       return false;
-    }
-    pollfd fd{m_fd, POLLIN, 0};
-    if (::poll(&fd, 1, static_cast<int>(left)) <= 0) {
-      continue;
     }
     std::uint8_t buffer[4096];
     const ssize_t got = ::recv(m_fd, buffer, sizeof buffer, 0);
@@ -164,56 +134,45 @@ bool CRawClient::WaitForClose(std::chrono::milliseconds timeout) {
   }
 }
 
+// The library's decoders ignore bytes after the last field; the server must send none, so
+// each parse also checks that the message ends exactly where its last field does.
+
 std::optional<QueryReply> CRawClient::ParseQueryReply(const RawFrame& frame) {
-  QueryReply reply;
-  std::size_t pos = 0;
-  if (frame.type != 2 || !TakeText(frame.payload, pos, reply.key) || !TakeText(frame.payload, pos, reply.value) ||
-      frame.payload.size() < pos + 8) {
+  QueryReplyMsg msg{};
+  if (frame.type != MSG_QUERY_REPLY || !DecodeQueryReply(frame.payload.data(), frame.payload.size(), &msg)) {
     return std::nullopt;
   }
-  reply.total = static_cast<std::int32_t>(GetLe(frame.payload.data() + pos, 4));
-  reply.offset = static_cast<std::int32_t>(GetLe(frame.payload.data() + pos + 4, 4));
-  pos += 8;
   // The chunk must end with the one NUL that closes the frame.
-  if (!TakeText(frame.payload, pos, reply.text) || pos != frame.payload.size()) {
+  const std::string text(msg.text);
+  if (reinterpret_cast<const std::uint8_t*>(msg.text) + text.size() + 1 != frame.payload.data() + frame.payload.size()) {
     return std::nullopt;
   }
-  return reply;
+  return QueryReply{msg.key, msg.value, msg.total, msg.offset, text};
 }
 
 std::optional<ThumbData> CRawClient::ParseThumbData(const RawFrame& frame) {
-  ThumbData thumb;
-  std::size_t pos = 0;
-  if (frame.type != 4 || !TakeText(frame.payload, pos, thumb.name) || frame.payload.size() < pos + 2) {
+  ThumbDataMsg msg{};
+  if (frame.type != MSG_THUMB_DATA || !DecodeThumbData(frame.payload.data(), frame.payload.size(), &msg) ||
+      msg.bytes + msg.length != frame.payload.data() + frame.payload.size()) {
     return std::nullopt;
   }
-  const std::uint32_t length = GetLe(frame.payload.data() + pos, 2);
-  pos += 2;
-  if (frame.payload.size() != pos + length) {
-    return std::nullopt;
-  }
-  thumb.bytes.assign(frame.payload.begin() + static_cast<std::ptrdiff_t>(pos), frame.payload.end());
-  return thumb;
+  return ThumbData{msg.name, std::vector<std::uint8_t>(msg.bytes, msg.bytes + msg.length)};
 }
 
 std::optional<ImageData> CRawClient::ParseImageData(const RawFrame& frame) {
+  ImageDataMsg msg{};
+  if (frame.type != MSG_IMAGE_DATA || !DecodeImageData(frame.payload.data(), frame.payload.size(), &msg) ||
+      msg.bytes + msg.length != frame.payload.data() + frame.payload.size()) {
+    return std::nullopt;
+  }
   ImageData image;
-  std::size_t pos = 0;
-  if (frame.type != 6 || !TakeText(frame.payload, pos, image.name) || frame.payload.size() < pos + 22) {
-    return std::nullopt;
-  }
-  const std::uint8_t* fixed = frame.payload.data() + pos;
-  for (int i = 0; i < 3; ++i) {
-    image.params[i] = static_cast<std::int32_t>(GetLe(fixed + 4 * i, 4));
-  }
-  image.total = static_cast<std::int32_t>(GetLe(fixed + 12, 4));
-  image.offset = static_cast<std::int32_t>(GetLe(fixed + 16, 4));
-  const std::uint32_t length = GetLe(fixed + 20, 2);
-  pos += 22;
-  if (frame.payload.size() != pos + length) {
-    return std::nullopt;
-  }
-  image.bytes.assign(frame.payload.begin() + static_cast<std::ptrdiff_t>(pos), frame.payload.end());
+  image.name = msg.name;
+  image.params[0] = msg.param1;
+  image.params[1] = msg.param2;
+  image.params[2] = msg.param3;
+  image.total = msg.total;
+  image.offset = msg.offset;
+  image.bytes.assign(msg.bytes, msg.bytes + msg.length);
   return image;
 }
 

@@ -1,5 +1,6 @@
-// A test's own client for the wire protocol: frames are built and taken apart by hand here,
-// independently of the server's code.
+// A test's own client for the wire protocol, independent of the server's code: frames are
+// built with the test-side wire helpers (tests/support/WireMessages.h) and taken apart with
+// the library's decoders, as the client library does.
 #pragma once
 
 #include <chrono>
