@@ -6,11 +6,14 @@
 #include <type_traits>
 #include <utility>
 
+#include "document/DocArena.h"
 #include "document/EntryIdentity.h"
 
 // An ordered list that grows at the tail only. Entries are carved from blocks of
 // kBlockEntries and never move while they exist, so an entry keeps one identity for its
-// whole life; the host's handles are those identities.
+// whole life; the host's handles are those identities. Blocks come from the heap, or from a
+// document's arena when one is given: those are never freed by the list (the arena releases
+// them with the whole tree) and the entries take their identities from the arena.
 template <typename T>
 class CBlockList {
 public:
@@ -25,11 +28,11 @@ public:
 
     private:
         friend class CBlockList;
-        CEntry(CEntry* pPrev, T&& value) : m_pPrev(pPrev), m_value(std::move(value)) {}
+        CEntry(CEntry* pPrev, std::uintptr_t nId, T&& value) : m_pPrev(pPrev), m_nId(nId), m_value(std::move(value)) {}
 
         CEntry* m_pNext = nullptr;
         CEntry* m_pPrev;
-        std::uintptr_t m_nId = NextEntryIdentity();
+        std::uintptr_t m_nId;
         T m_value;
     };
 
@@ -58,9 +61,12 @@ public:
         return pEntry;
     }
 
-    const CEntry& AddTail(T value)
+    const CEntry& AddTail(T value) { return AddTail(std::move(value), nullptr); }
+    const CEntry& AddTail(T value, CDocArena* pArena)
     {
-        CEntry* pEntry = new (TakeFreeSlot()) CEntry(m_pTail, std::move(value));
+        void* pSlot = TakeFreeSlot(pArena);
+        const std::uintptr_t nId = pArena != nullptr ? pArena->NewIdentity() : NextEntryIdentity();
+        CEntry* pEntry = new (pSlot) CEntry(m_pTail, nId, std::move(value));
         if (m_pTail != nullptr) {
             m_pTail->m_pNext = pEntry;
         } else {
@@ -118,12 +124,19 @@ private:
     };
     static_assert(sizeof(CEntry) >= sizeof(SFreeSlot) && alignof(CEntry) >= alignof(SFreeSlot));
 
-    void* TakeFreeSlot()
+    void* TakeFreeSlot(CDocArena* pArena)
     {
         if (m_pFree == nullptr) {
-            auto* pBlock = new SBlock;
-            pBlock->pNext = m_pBlocks;
-            m_pBlocks = pBlock;
+            SBlock* pBlock = nullptr;
+            if (pArena != nullptr) {
+                // Not chained: the arena's blocks are not the list's to free.
+                pBlock = pArena->Create<SBlock>();
+                pBlock->pNext = nullptr;
+            } else {
+                pBlock = new SBlock;
+                pBlock->pNext = m_pBlocks;
+                m_pBlocks = pBlock;
+            }
             ++m_nBlocks;
             // Chain backwards so the block's first slot is handed out first.
             for (int i = kBlockEntries - 1; i >= 0; --i) {
@@ -155,8 +168,8 @@ private:
 
     CEntry* m_pHead = nullptr;
     CEntry* m_pTail = nullptr;
-    std::int32_t m_nCount = 0;
     SFreeSlot* m_pFree = nullptr;
-    SBlock* m_pBlocks = nullptr;
-    int m_nBlocks = 0;
+    SBlock* m_pBlocks = nullptr;      // the heap's blocks only
+    std::int32_t m_nCount = 0;
+    std::int32_t m_nBlocks = 0;
 };

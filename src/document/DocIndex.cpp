@@ -1,7 +1,5 @@
 #include "document/DocIndex.h"
 
-#include <algorithm>
-
 #include "document/TreeWalk.h"
 
 void CDocIndex::Clear()
@@ -17,28 +15,17 @@ void CDocIndex::Clear()
 void CDocIndex::Build(const CInfoNode* pRoot)
 {
     Clear();
-    // First the range and number of identities, so the tables take their final size.
-    std::uintptr_t lo = UINTPTR_MAX;
-    std::uintptr_t hi = 0;
-    std::size_t nodes = 0;
-    std::size_t fields = 0;
-    auto span = [&](std::uintptr_t id) {
-        lo = std::min(lo, id);
-        hi = std::max(hi, id);
-    };
-    WalkTree(pRoot, [&](const CInfoNode*, const CInfoNode::ChildList::CEntry* pEntry, const CInfoNode* pNode) {
-        if (pEntry != nullptr) {
-            span(pEntry->Id());
-            ++nodes;
-        }
-        if (pNode != nullptr) {
-            for (auto* pField = pNode->Fields().Head(); pField != nullptr; pField = pField->Next()) {
-                span(pField->Id());
-                ++fields;
-            }
-        }
-        return false;
-    });
+    if (pRoot == nullptr) {
+        return;
+    }
+    // Every entry of the tree took its identity from the tree's arena, which knows their
+    // range and how many nodes and fields it holds: the tables take their final size
+    // without a walk of their own.
+    const CDocArena& arena = pRoot->Arena();
+    const std::uintptr_t lo = arena.LowestIdentity();
+    const std::uintptr_t hi = arena.HighestIdentity();
+    const std::size_t nodes = arena.NodeCount();
+    const std::size_t fields = arena.FieldCount();
     m_nodeTable.Reset(lo, hi, nodes);
     m_fieldTable.Reset(lo, hi, fields);
     m_records.reserve(nodes);

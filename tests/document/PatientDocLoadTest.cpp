@@ -36,7 +36,7 @@ std::vector<SField> FieldsOf(const CInfoNode& node)
     std::vector<SField> fields;
     for (auto* pEntry = node.Fields().Head(); pEntry != nullptr; pEntry = pEntry->Next()) {
         const CInfoField& field = pEntry->Value();
-        fields.push_back({field.m_strFieldName, field.m_strFieldValue, field.m_nType});
+        fields.push_back({std::string(field.m_strFieldName), std::string(field.m_strFieldValue), field.m_nType});
     }
     return fields;
 }
@@ -45,7 +45,7 @@ std::vector<std::string> ChildTags(const CInfoNode& node)
 {
     std::vector<std::string> tags;
     for (auto* pEntry = node.Children().Head(); pEntry != nullptr; pEntry = pEntry->Next()) {
-        tags.push_back(pEntry->Value()->Tag());
+        tags.emplace_back(pEntry->Value()->Tag());
     }
     return tags;
 }
