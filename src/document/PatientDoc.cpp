@@ -47,22 +47,25 @@ bool CPatientDoc::Load(const char* pszText)
     if (pszText == nullptr || *pszText == '\0') {
         return false;
     }
-    CXmlDoc nav;
-    // The parser's verdict is not needed: rejected text holds no elements, so the search
-    // for "ROOT" below fails. The caller's text outlives the build, which copies what the
-    // tree keeps, so the navigator reads it where it is.
-    nav.LoadBorrowedText(pszText);
-
     Free();
     m_pRoot = std::make_unique<CInfoNode>();
-    CBuildBudget budget = CBuildBudget::ForText(nav.TextLength());
-    bool bBuilt = nav.FindElement("ROOT") && nav.FindChild() &&
-                  CNodeBuilder::BuildNode(&nav, m_pRoot.get(), &budget);
-    if (budget.Exceeded()) {
-        // The part built so far goes; the document is left empty.
-        m_pRoot = std::make_unique<CInfoNode>();
-        bBuilt = false;
+    bool bBuilt = false;
+    {
+        CXmlDoc nav;
+        // The parser's verdict is not needed: rejected text holds no elements, so the search
+        // for "ROOT" below fails. The caller's text outlives the build, which copies what the
+        // tree keeps, so the navigator reads it where it is.
+        nav.LoadBorrowedText(pszText);
+        CBuildBudget budget = CBuildBudget::ForText(nav.TextLength());
+        bBuilt = nav.FindElement("ROOT") && nav.FindChild() &&
+                 CNodeBuilder::BuildNode(&nav, m_pRoot.get(), &budget);
+        if (budget.Exceeded()) {
+            // The part built so far goes; the document is left empty.
+            m_pRoot = std::make_unique<CInfoNode>();
+            bBuilt = false;
+        }
     }
+    // The navigator's element table is gone before the index takes its memory.
     m_index.Build(m_pRoot.get());
     return bBuilt;
 }
