@@ -1,5 +1,6 @@
 #include "document/NodeBuilder.h"
 
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -27,37 +28,63 @@ public:
 private:
     bool ReadStartTag(CInfoNode& node);
     bool ReadFieldList(CInfoNode& node);
-    // A tag or attribute name in the arena: the names of a document repeat, so each distinct
-    // one among the last few seen is stored once.
-    std::string_view NameText(std::int32_t start, std::int32_t length);
+    // A tag, attribute or field name in the arena: the names of a document repeat, so a name
+    // read again while it is still in the cache is stored once. Tag and attribute names are
+    // kept as written, field names (attribute values) decoded.
+    std::string_view NameText(std::int32_t start, std::int32_t length, bool bDecode = false);
+    // The bytes as written, copied into the arena.
+    std::string_view RawText(std::int32_t start, std::int32_t length);
     // A value decoded straight into the arena.
     std::string_view ValueText(std::int32_t start, std::int32_t length);
 
-    static constexpr std::size_t kKeptNames = 16;
+    // A direct-mapped cache of names by their bytes in the text; longer ones are not kept.
+    static constexpr std::size_t kKeptNames = 256;
+    static constexpr std::int32_t kLongestKeptName = 64;
+    struct SKeptName {
+        std::string_view raw;      // the bytes in the text (alive while the tree is built)
+        std::string_view stored;   // the arena's copy
+        bool bDecoded = false;
+    };
 
     CXmlDoc& m_nav;
     CBuildBudget& m_budget;
     CDocArena& m_arena;
     CStartTagReader m_reader;
-    std::string_view m_names[kKeptNames];
-    std::size_t m_nNextName = 0;
+    SKeptName m_names[kKeptNames];
 };
 
-std::string_view CTreeFiller::NameText(std::int32_t start, std::int32_t length)
+std::string_view CTreeFiller::RawText(std::int32_t start, std::int32_t length)
 {
-    const std::string_view name(m_reader.Text() + start, static_cast<std::size_t>(length));
-    for (const std::string_view& kept : m_names) {
-        if (kept == name) {
-            return kept;
-        }
-    }
-    if (!m_budget.ChargeString(name.size())) {
+    return m_arena.CopyText(std::string_view(m_reader.Text() + start, static_cast<std::size_t>(length)));
+}
+
+std::string_view CTreeFiller::NameText(std::int32_t start, std::int32_t length, bool bDecode)
+{
+    if (length <= 0) {
         return {};
     }
-    const std::string_view copy = m_arena.CopyText(name);
-    m_names[m_nNextName] = copy;
-    m_nNextName = (m_nNextName + 1) % kKeptNames;
-    return copy;
+    if (length > kLongestKeptName) {
+        if (!m_budget.ChargeString(static_cast<std::size_t>(length))) {
+            return {};
+        }
+        return bDecode ? ValueText(start, length) : RawText(start, length);
+    }
+    const std::string_view raw(m_reader.Text() + start, static_cast<std::size_t>(length));
+    std::uint32_t hash = 2166136261u;
+    for (const char c : raw) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    }
+    SKeptName& kept = m_names[(hash ^ (hash >> 16) ^ (bDecode ? 1u : 0u)) % kKeptNames];
+    if (kept.bDecoded == bDecode && kept.raw == raw) {
+        return kept.stored;
+    }
+    if (!m_budget.ChargeString(raw.size())) {
+        return {};
+    }
+    kept.raw = raw;
+    kept.bDecoded = bDecode;
+    kept.stored = bDecode ? ValueText(start, length) : RawText(start, length);
+    return kept.stored;
 }
 
 std::string_view CTreeFiller::ValueText(std::int32_t start, std::int32_t length)
@@ -165,12 +192,13 @@ bool CTreeFiller::ReadFieldList(CInfoNode& node)
                 std::int32_t valueLength = 0;
                 m_reader.FindValue("FieldValue", valueStart, valueLength);
                 if (!ChargeEntry(m_budget, node.Fields()) || !m_budget.Charge(CDocIndex::kBytesPerField) ||
-                    !m_budget.ChargeString(static_cast<std::size_t>(nameLength)) ||
                     !m_budget.ChargeString(static_cast<std::size_t>(valueLength))) {
                     return false;
                 }
-                // A name that decodes to nothing (only a NUL) makes no field, as before.
-                const std::string_view name = ValueText(nameStart, nameLength);
+                const std::string_view name = NameText(nameStart, nameLength, true);
+                if (m_budget.Exceeded()) {
+                    return false;
+                }
                 if (!name.empty()) {
                     node.AddArenaField(CInfoField{nType, name, ValueText(valueStart, valueLength)});
                 }
