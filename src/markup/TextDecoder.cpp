@@ -60,6 +60,28 @@ long ReadNumber(const char* p, int base)
     return negative ? -value : value;
 }
 
+// The code page conversion of one UTF-16 unit goes through the system's converter, which
+// costs far more than the rest of decoding a reference; documents repeat the same few
+// characters, so the last conversions are remembered per thread (direct-mapped by unit).
+int ConvertUnit(char16_t unit, char* bytes)
+{
+    struct SConverted {
+        char16_t unit = 0;   // 0 is never converted (it has no character), so it marks empty
+        signed char count = 0;
+        char bytes[cp936::kMaxCharBytes] = {};
+    };
+    static thread_local SConverted s_cache[256];
+    SConverted& slot = s_cache[(unit ^ (unit >> 8)) & 0xFF];
+    if (unit == 0 || slot.unit != unit) {
+        slot.count = static_cast<signed char>(cp936::FromUtf16(unit, slot.bytes));
+        slot.unit = unit;
+    }
+    if (slot.count > 0) {
+        std::memcpy(bytes, slot.bytes, static_cast<size_t>(slot.count));
+    }
+    return slot.count;
+}
+
 // "&#" at i: appends the character and returns the offset after the ';', or returns 0 when
 // the reference stays as written. The ';' must lie inside the range (before end): a value
 // that ends in an unterminated reference keeps it as written rather than borrowing a ';'
@@ -86,7 +108,7 @@ std::int32_t DecodeCharacterReference(const char* text, std::int32_t i, std::int
     // The low 16 bits make one UTF-16 code unit; 0 has no character and stays as written.
     const char16_t unit = static_cast<char16_t>(static_cast<unsigned long>(value) & 0xFFFF);
     char bytes[cp936::kMaxCharBytes];
-    const int count = cp936::FromUtf16(unit, bytes);
+    const int count = ConvertUnit(unit, bytes);
     if (count <= 0 || value == 0) {
         return 0;
     }
