@@ -7,8 +7,7 @@ void CDocIndex::Clear()
     m_records.clear();
     m_fields.clear();
     m_handles.clear();
-    m_nodeTable.Clear();
-    m_fieldTable.Clear();
+    m_table.Clear();
     m_root = SNodeRecord();
 }
 
@@ -26,8 +25,7 @@ void CDocIndex::Build(const CInfoNode* pRoot)
     const std::uintptr_t hi = arena.HighestIdentity();
     const std::size_t nodes = arena.NodeCount();
     const std::size_t fields = arena.FieldCount();
-    m_nodeTable.Reset(lo, hi, nodes);
-    m_fieldTable.Reset(lo, hi, fields);
+    m_table.Reset(lo, hi, nodes + fields);
     m_records.reserve(nodes);
     m_fields.reserve(fields);
     m_handles.reserve(nodes + fields);
@@ -36,19 +34,19 @@ void CDocIndex::Build(const CInfoNode* pRoot)
                         const CInfoNode* pNode) {
         if (pEntry == nullptr) {
             m_root = ListPositions(pNode);
-        } else if (m_nodeTable.Find(pEntry->Id()) == 0) {
+        } else if (m_table.Find(pEntry->Id()) == 0) {
             // Only the first entry in walk order is kept, as the search would find it.
             SNodeRecord record = ListPositions(pNode);
             record.pNode = pNode;
             record.bRootChild = (pParent == pRoot);
             m_records.push_back(record);
-            m_nodeTable.Insert(pEntry->Id(), static_cast<std::uint32_t>(m_records.size()));
+            m_table.Insert(pEntry->Id(), static_cast<std::uint32_t>(m_records.size()));
         }
         if (pNode != nullptr) {
             for (auto* pField = pNode->Fields().Head(); pField != nullptr; pField = pField->Next()) {
-                if (m_fieldTable.Find(pField->Id()) == 0) {
+                if (m_table.Find(pField->Id()) == 0) {
                     m_fields.push_back(&pField->Value());
-                    m_fieldTable.Insert(pField->Id(), static_cast<std::uint32_t>(m_fields.size()));
+                    m_table.Insert(pField->Id(), static_cast<std::uint32_t>(m_fields.size()) | kFieldMark);
                 }
             }
         }
@@ -77,8 +75,8 @@ CDocIndex::SNodeRecord CDocIndex::ListPositions(const CInfoNode* pNode)
 
 const CDocIndex::SNodeRecord* CDocIndex::FindRecord(std::uintptr_t handle) const
 {
-    const std::uint32_t slot = m_nodeTable.Find(handle);
-    return slot == 0 ? nullptr : &m_records[slot - 1];
+    const std::uint32_t slot = m_table.Find(handle);
+    return (slot == 0 || (slot & kFieldMark) != 0) ? nullptr : &m_records[slot - 1];
 }
 
 std::uintptr_t CDocIndex::At(std::uint32_t start, std::uint32_t count, std::int32_t index) const
@@ -103,8 +101,8 @@ const CInfoNode* CDocIndex::FindRootChild(std::uintptr_t handle) const
 
 const CInfoField* CDocIndex::FindField(std::uintptr_t handle) const
 {
-    const std::uint32_t slot = m_fieldTable.Find(handle);
-    return slot == 0 ? nullptr : m_fields[slot - 1];
+    const std::uint32_t slot = m_table.Find(handle);
+    return (slot & kFieldMark) == 0 ? nullptr : m_fields[(slot & ~kFieldMark) - 1];
 }
 
 std::uintptr_t CDocIndex::RootChildAt(std::int32_t index) const
