@@ -70,11 +70,14 @@ std::string_view CTreeFiller::NameText(std::int32_t start, std::int32_t length, 
         return bDecode ? ValueText(start, length) : RawText(start, length);
     }
     const std::string_view raw(m_reader.Text() + start, static_cast<std::size_t>(length));
-    std::uint32_t hash = 2166136261u;
-    for (const char c : raw) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-    }
-    SKeptName& kept = m_names[(hash ^ (hash >> 16) ^ (bDecode ? 1u : 0u)) % kKeptNames];
+    // The slot depends on the length and the first and last bytes only: a collision only
+    // costs a copy, since the bytes themselves are compared.
+    const auto first = static_cast<unsigned char>(raw.front());
+    const auto last = static_cast<unsigned char>(raw.back());
+    const auto second = static_cast<unsigned char>(raw[raw.size() / 2]);
+    const std::uint32_t hash = (static_cast<std::uint32_t>(raw.size()) * 131u) ^ (first * 31u) ^ (second * 7u) ^
+                               (last * 17u) ^ (bDecode ? 97u : 0u);
+    SKeptName& kept = m_names[hash % kKeptNames];
     if (kept.bDecoded == bDecode && kept.raw == raw) {
         return kept.stored;
     }
