@@ -80,6 +80,20 @@ public:
         return pBlock->At(pos);
     }
 
+    // Calls visit(entry) for every entry, head to tail, block by block.
+    template <typename Visit>
+    void ForEach(Visit&& visit) const
+    {
+        if (m_pHead == nullptr) {
+            return;
+        }
+        for (const SBlock* pBlock = m_pHead->Block(); pBlock != nullptr; pBlock = pBlock->pNext) {
+            for (int slot = pBlock->nFirst; slot < pBlock->nFilled; ++slot) {
+                visit(*pBlock->At(slot));
+            }
+        }
+    }
+
     const CEntry& AddTail(T value) { return AddTail(std::move(value), nullptr); }
     const CEntry& AddTail(T value, CDocArena* pArena)
     {

@@ -43,12 +43,12 @@ void CDocIndex::Build(const CInfoNode* pRoot)
             m_table.Insert(pEntry->Id(), static_cast<std::uint32_t>(m_records.size()));
         }
         if (pNode != nullptr) {
-            for (auto* pField = pNode->Fields().Head(); pField != nullptr; pField = pField->Next()) {
-                if (m_table.Find(pField->Id()) == 0) {
-                    m_fields.push_back(&pField->Value());
-                    m_table.Insert(pField->Id(), static_cast<std::uint32_t>(m_fields.size()) | kFieldMark);
+            pNode->Fields().ForEach([this](const CInfoNode::FieldList::CEntry& field) {
+                if (m_table.Find(field.Id()) == 0) {
+                    m_fields.push_back(&field.Value());
+                    m_table.Insert(field.Id(), static_cast<std::uint32_t>(m_fields.size()) | kFieldMark);
                 }
-            }
+            });
         }
         return false;
     });
@@ -61,14 +61,10 @@ CDocIndex::SNodeRecord CDocIndex::ListPositions(const CInfoNode* pNode)
         return record;
     }
     record.nChildStart = static_cast<std::uint32_t>(m_handles.size());
-    for (auto* pEntry = pNode->Children().Head(); pEntry != nullptr; pEntry = pEntry->Next()) {
-        m_handles.push_back(pEntry->Id());
-    }
+    pNode->Children().ForEach([this](const CInfoNode::ChildList::CEntry& entry) { m_handles.push_back(entry.Id()); });
     record.nChildCount = static_cast<std::uint32_t>(m_handles.size()) - record.nChildStart;
     record.nFieldStart = static_cast<std::uint32_t>(m_handles.size());
-    for (auto* pEntry = pNode->Fields().Head(); pEntry != nullptr; pEntry = pEntry->Next()) {
-        m_handles.push_back(pEntry->Id());
-    }
+    pNode->Fields().ForEach([this](const CInfoNode::FieldList::CEntry& entry) { m_handles.push_back(entry.Id()); });
     record.nFieldCount = static_cast<std::uint32_t>(m_handles.size()) - record.nFieldStart;
     return record;
 }
