@@ -44,8 +44,8 @@ void* CDocArena::AllocateSlow(std::size_t bytes, std::size_t align)
     char* pEnd = reinterpret_cast<char*>(pChunk) + size;
     // A chunk made for one large request keeps the current chunk's free room for later ones.
     if (size > m_nNextChunk && m_pNext != nullptr) {
-        const auto aligned = (reinterpret_cast<std::uintptr_t>(pStart) + (align - 1)) & ~static_cast<std::uintptr_t>(align - 1);
-        return reinterpret_cast<void*>(aligned);
+        const auto start = reinterpret_cast<std::uintptr_t>(pStart);
+        return reinterpret_cast<void*>((start + (align - 1)) & ~static_cast<std::uintptr_t>(align - 1));
     }
     m_pNext = pStart;
     m_pEnd = pEnd;
