@@ -6,30 +6,50 @@
 #include <type_traits>
 #include <utility>
 
+#include "document/DocArena.h"
 #include "document/EntryIdentity.h"
 
 // An ordered list that grows at the tail only. Entries are carved from blocks of
 // kBlockEntries and never move while they exist, so an entry keeps one identity for its
-// whole life; the host's handles are those identities.
+// whole life; the host's handles are those identities. Blocks come from the heap, or from a
+// document's arena when one is given: those are never freed by the list (the arena releases
+// them with the whole tree) and the entries take their identities from the arena.
+//
+// An entry holds only its identity, its slot in the block and its value: the block knows its
+// neighbours, its first live slot and how many it has handed out, and every block but the
+// tail is full, so an entry finds its neighbours through its block.
 template <typename T>
 class CBlockList {
+    struct SBlock;
+
 public:
     static constexpr int kBlockEntries = 10;
 
     class CEntry {
     public:
         const T& Value() const { return m_value; }
-        const CEntry* Next() const { return m_pNext; }
-        const CEntry* Prev() const { return m_pPrev; }
-        std::uintptr_t Id() const { return m_nId; }
+        const CEntry* Next() const;
+        const CEntry* Prev() const;
+        std::uintptr_t Id() const { return static_cast<std::uintptr_t>(m_nIdSlot & kIdMask); }
 
     private:
         friend class CBlockList;
-        CEntry(CEntry* pPrev, T&& value) : m_pPrev(pPrev), m_value(std::move(value)) {}
+        CEntry(std::uintptr_t nId, int slot, T&& value)
+            : m_nIdSlot(static_cast<std::uint64_t>(nId) | (static_cast<std::uint64_t>(slot) << kSlotShift)),
+              m_value(std::move(value))
+        {
+        }
+        int Slot() const { return static_cast<int>(m_nIdSlot >> kSlotShift); }
+        const SBlock* Block() const
+        {
+            return reinterpret_cast<const SBlock*>(reinterpret_cast<const unsigned char*>(this) -
+                                                   static_cast<std::size_t>(Slot()) * sizeof(CEntry) -
+                                                   offsetof(SBlock, slots));
+        }
+        SBlock* Block() { return const_cast<SBlock*>(static_cast<const CEntry*>(this)->Block()); }
 
-        CEntry* m_pNext = nullptr;
-        CEntry* m_pPrev;
-        std::uintptr_t m_nId = NextEntryIdentity();
+        // The identity in the low 56 bits (a counter that never gets near them), the slot above.
+        std::uint64_t m_nIdSlot;
         T m_value;
     };
 
@@ -51,19 +71,52 @@ public:
         if (index < 0 || index >= m_nCount) {
             return nullptr;
         }
-        const CEntry* pEntry = m_pHead;
-        for (; index > 0; --index) {
-            pEntry = pEntry->m_pNext;
+        const SBlock* pBlock = m_pHead->Block();
+        std::int32_t pos = m_pHead->Slot() + index;
+        while (pos >= pBlock->nFilled) {
+            pos -= pBlock->nFilled;
+            pBlock = pBlock->pNext;
         }
-        return pEntry;
+        return pBlock->At(pos);
     }
 
-    const CEntry& AddTail(T value)
+    // Calls visit(entry) for every entry, head to tail, block by block.
+    template <typename Visit>
+    void ForEach(Visit&& visit) const
     {
-        CEntry* pEntry = new (TakeFreeSlot()) CEntry(m_pTail, std::move(value));
-        if (m_pTail != nullptr) {
-            m_pTail->m_pNext = pEntry;
-        } else {
+        if (m_pHead == nullptr) {
+            return;
+        }
+        for (const SBlock* pBlock = m_pHead->Block(); pBlock != nullptr; pBlock = pBlock->pNext) {
+            for (int slot = pBlock->nFirst; slot < pBlock->nFilled; ++slot) {
+                visit(*pBlock->At(slot));
+            }
+        }
+    }
+
+    const CEntry& AddTail(T value) { return AddTail(std::move(value), nullptr); }
+    const CEntry& AddTail(T value, CDocArena* pArena)
+    {
+        SBlock* pBlock = m_pTail != nullptr ? m_pTail->Block() : nullptr;
+        if (pBlock == nullptr || pBlock->nFilled == kBlockEntries) {
+            SBlock* pNew = pArena != nullptr ? pArena->Create<SBlock>() : new SBlock;
+            pNew->pNext = nullptr;
+            pNew->pPrev = pBlock;
+            pNew->nFirst = 0;
+            pNew->nFilled = 0;
+            if (pBlock != nullptr) {
+                pBlock->pNext = pNew;
+            } else if (pArena == nullptr) {
+                // The heap's blocks are freed along the chain from the first one.
+                m_pBlocks = pNew;
+            }
+            ++m_nBlocks;
+            pBlock = pNew;
+        }
+        const int slot = pBlock->nFilled++;
+        const std::uintptr_t nId = pArena != nullptr ? pArena->NewIdentity() : NextEntryIdentity();
+        CEntry* pEntry = new (pBlock->slots[slot]) CEntry(nId, slot, std::move(value));
+        if (m_pHead == nullptr) {
             m_pHead = pEntry;
         }
         m_pTail = pEntry;
@@ -78,17 +131,25 @@ public:
             return T{};
         }
         CEntry* pEntry = m_pHead;
+        SBlock* pBlock = pEntry->Block();
+        const int slot = pEntry->Slot();
         T value = std::move(pEntry->m_value);
-        m_pHead = pEntry->m_pNext;
-        if (m_pHead != nullptr) {
-            m_pHead->m_pPrev = nullptr;
-        } else {
-            m_pTail = nullptr;
-        }
+        pEntry->~CEntry();
         --m_nCount;
-        ReturnSlot(pEntry);
         if (m_nCount == 0) {
+            m_pHead = nullptr;
+            m_pTail = nullptr;
             ReleaseBlocks();
+            return value;
+        }
+        pBlock->nFirst = static_cast<std::uint8_t>(slot + 1);
+        if (slot + 1 < pBlock->nFilled) {
+            m_pHead = pBlock->At(slot + 1);
+        } else {
+            // The block is used up; the next one now starts the list.
+            SBlock* pNext = pBlock->pNext;
+            pNext->pPrev = nullptr;
+            m_pHead = pNext->At(0);
         }
         return value;
     }
@@ -96,7 +157,7 @@ public:
     void RemoveAll()
     {
         for (CEntry* pEntry = m_pHead; pEntry != nullptr;) {
-            CEntry* pNext = pEntry->m_pNext;
+            CEntry* pNext = const_cast<CEntry*>(pEntry->Next());
             pEntry->~CEntry();
             pEntry = pNext;
         }
@@ -108,39 +169,20 @@ public:
 
 private:
     static_assert(std::is_nothrow_move_constructible_v<T>, "entries are filled by moving");
+    static_assert(sizeof(std::uintptr_t) <= sizeof(std::uint64_t));
+    static constexpr int kSlotShift = 56;
+    static constexpr std::uint64_t kIdMask = (std::uint64_t{1} << kSlotShift) - 1;
 
-    struct SFreeSlot {
-        SFreeSlot* pNext;
-    };
     struct SBlock {
-        SBlock* pNext;
+        SBlock* pNext;         // the next block in list order
+        SBlock* pPrev;         // the one before, while it holds entries; null for the head's
+        std::uint8_t nFirst;   // first slot still holding an entry
+        std::uint8_t nFilled;  // slots handed out
         alignas(CEntry) unsigned char slots[kBlockEntries][sizeof(CEntry)];
+
+        const CEntry* At(int slot) const { return std::launder(reinterpret_cast<const CEntry*>(slots[slot])); }
+        CEntry* At(int slot) { return std::launder(reinterpret_cast<CEntry*>(slots[slot])); }
     };
-    static_assert(sizeof(CEntry) >= sizeof(SFreeSlot) && alignof(CEntry) >= alignof(SFreeSlot));
-
-    void* TakeFreeSlot()
-    {
-        if (m_pFree == nullptr) {
-            auto* pBlock = new SBlock;
-            pBlock->pNext = m_pBlocks;
-            m_pBlocks = pBlock;
-            ++m_nBlocks;
-            // Chain backwards so the block's first slot is handed out first.
-            for (int i = kBlockEntries - 1; i >= 0; --i) {
-                m_pFree = new (pBlock->slots[i]) SFreeSlot{m_pFree};
-            }
-        }
-        SFreeSlot* pSlot = m_pFree;
-        m_pFree = pSlot->pNext;
-        return pSlot;
-    }
-
-    void ReturnSlot(CEntry* pEntry)
-    {
-        void* pMemory = pEntry;
-        pEntry->~CEntry();
-        m_pFree = new (pMemory) SFreeSlot{m_pFree};
-    }
 
     void ReleaseBlocks()
     {
@@ -149,14 +191,34 @@ private:
             delete m_pBlocks;
             m_pBlocks = pNext;
         }
-        m_pFree = nullptr;
         m_nBlocks = 0;
     }
 
     CEntry* m_pHead = nullptr;
     CEntry* m_pTail = nullptr;
+    SBlock* m_pBlocks = nullptr;  // the first of the heap's blocks; null for the arena's
     std::int32_t m_nCount = 0;
-    SFreeSlot* m_pFree = nullptr;
-    SBlock* m_pBlocks = nullptr;
-    int m_nBlocks = 0;
+    std::int32_t m_nBlocks = 0;
 };
+
+template <typename T>
+const typename CBlockList<T>::CEntry* CBlockList<T>::CEntry::Next() const
+{
+    const SBlock* pBlock = Block();
+    const int slot = Slot();
+    if (slot + 1 < pBlock->nFilled) {
+        return pBlock->At(slot + 1);
+    }
+    return pBlock->pNext != nullptr ? pBlock->pNext->At(0) : nullptr;
+}
+
+template <typename T>
+const typename CBlockList<T>::CEntry* CBlockList<T>::CEntry::Prev() const
+{
+    const SBlock* pBlock = Block();
+    const int slot = Slot();
+    if (slot > pBlock->nFirst) {
+        return pBlock->At(slot - 1);
+    }
+    return pBlock->pPrev != nullptr ? pBlock->pPrev->At(kBlockEntries - 1) : nullptr;
+}

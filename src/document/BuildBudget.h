@@ -2,8 +2,8 @@
 
 #include <cstddef>
 
-// What building one tree may take, counted as it is built: nodes, list blocks, the strings
-// that do not fit in place, and the index built afterwards. A document whose tree would need
+// What building one tree may take, counted as it is built: nodes, list blocks, strings, and
+// the index built afterwards. A document whose tree would need
 // more than kTimesText times its text (plus kSlackBytes) is refused rather than allowed to
 // take memory out of all proportion to what the server sent. The slack lets every document
 // whose tree stays below it through whatever its shape (a chain of 65,535 bare nested
@@ -13,8 +13,6 @@ class CBuildBudget {
 public:
     static constexpr std::size_t kTimesText = 64;
     static constexpr std::size_t kSlackBytes = 16 * 1024 * 1024;
-    // Heap bookkeeping counted for each allocation.
-    static constexpr std::size_t kAllocationBytes = 16;
 
     // No limit: for trees built outside a load.
     CBuildBudget() = default;
@@ -32,15 +30,14 @@ public:
         m_nUsed += bytes;
         return m_nUsed <= m_nLimit;
     }
-    // A string's storage beyond the object itself, when it is too long to be held in place.
-    bool ChargeString(std::size_t length) { return Charge(length > kInPlaceChars ? length + 1 + kAllocationBytes : 0); }
+    // A string's characters, which the tree keeps in its arena.
+    bool ChargeString(std::size_t length) { return Charge(length); }
     bool Exceeded() const { return m_nUsed > m_nLimit; }
     std::size_t Used() const { return m_nUsed; }
     std::size_t Limit() const { return m_nLimit; }
 
 private:
     static constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
-    static constexpr std::size_t kInPlaceChars = 15;
 
     std::size_t m_nLimit = kNoLimit;
     std::size_t m_nUsed = 0;

@@ -1,7 +1,5 @@
 #include "document/DocIndex.h"
 
-#include <algorithm>
-
 #include "document/TreeWalk.h"
 
 void CDocIndex::Clear()
@@ -9,38 +7,25 @@ void CDocIndex::Clear()
     m_records.clear();
     m_fields.clear();
     m_handles.clear();
-    m_nodeTable.Clear();
-    m_fieldTable.Clear();
+    m_table.Clear();
     m_root = SNodeRecord();
 }
 
 void CDocIndex::Build(const CInfoNode* pRoot)
 {
     Clear();
-    // First the range and number of identities, so the tables take their final size.
-    std::uintptr_t lo = UINTPTR_MAX;
-    std::uintptr_t hi = 0;
-    std::size_t nodes = 0;
-    std::size_t fields = 0;
-    auto span = [&](std::uintptr_t id) {
-        lo = std::min(lo, id);
-        hi = std::max(hi, id);
-    };
-    WalkTree(pRoot, [&](const CInfoNode*, const CInfoNode::ChildList::CEntry* pEntry, const CInfoNode* pNode) {
-        if (pEntry != nullptr) {
-            span(pEntry->Id());
-            ++nodes;
-        }
-        if (pNode != nullptr) {
-            for (auto* pField = pNode->Fields().Head(); pField != nullptr; pField = pField->Next()) {
-                span(pField->Id());
-                ++fields;
-            }
-        }
-        return false;
-    });
-    m_nodeTable.Reset(lo, hi, nodes);
-    m_fieldTable.Reset(lo, hi, fields);
+    if (pRoot == nullptr) {
+        return;
+    }
+    // Every entry of the tree took its identity from the tree's arena, which knows their
+    // range and how many nodes and fields it holds: the tables take their final size
+    // without a walk of their own.
+    const CDocArena& arena = pRoot->Arena();
+    const std::uintptr_t lo = arena.LowestIdentity();
+    const std::uintptr_t hi = arena.HighestIdentity();
+    const std::size_t nodes = arena.NodeCount();
+    const std::size_t fields = arena.FieldCount();
+    m_table.Reset(lo, hi, nodes + fields);
     m_records.reserve(nodes);
     m_fields.reserve(fields);
     m_handles.reserve(nodes + fields);
@@ -49,21 +34,21 @@ void CDocIndex::Build(const CInfoNode* pRoot)
                         const CInfoNode* pNode) {
         if (pEntry == nullptr) {
             m_root = ListPositions(pNode);
-        } else if (m_nodeTable.Find(pEntry->Id()) == 0) {
+        } else if (m_table.Find(pEntry->Id()) == 0) {
             // Only the first entry in walk order is kept, as the search would find it.
             SNodeRecord record = ListPositions(pNode);
             record.pNode = pNode;
             record.bRootChild = (pParent == pRoot);
             m_records.push_back(record);
-            m_nodeTable.Insert(pEntry->Id(), static_cast<std::uint32_t>(m_records.size()));
+            m_table.Insert(pEntry->Id(), static_cast<std::uint32_t>(m_records.size()));
         }
         if (pNode != nullptr) {
-            for (auto* pField = pNode->Fields().Head(); pField != nullptr; pField = pField->Next()) {
-                if (m_fieldTable.Find(pField->Id()) == 0) {
-                    m_fields.push_back(&pField->Value());
-                    m_fieldTable.Insert(pField->Id(), static_cast<std::uint32_t>(m_fields.size()));
+            pNode->Fields().ForEach([this](const CInfoNode::FieldList::CEntry& field) {
+                if (m_table.Find(field.Id()) == 0) {
+                    m_fields.push_back(&field.Value());
+                    m_table.Insert(field.Id(), static_cast<std::uint32_t>(m_fields.size()) | kFieldMark);
                 }
-            }
+            });
         }
         return false;
     });
@@ -76,22 +61,18 @@ CDocIndex::SNodeRecord CDocIndex::ListPositions(const CInfoNode* pNode)
         return record;
     }
     record.nChildStart = static_cast<std::uint32_t>(m_handles.size());
-    for (auto* pEntry = pNode->Children().Head(); pEntry != nullptr; pEntry = pEntry->Next()) {
-        m_handles.push_back(pEntry->Id());
-    }
+    pNode->Children().ForEach([this](const CInfoNode::ChildList::CEntry& entry) { m_handles.push_back(entry.Id()); });
     record.nChildCount = static_cast<std::uint32_t>(m_handles.size()) - record.nChildStart;
     record.nFieldStart = static_cast<std::uint32_t>(m_handles.size());
-    for (auto* pEntry = pNode->Fields().Head(); pEntry != nullptr; pEntry = pEntry->Next()) {
-        m_handles.push_back(pEntry->Id());
-    }
+    pNode->Fields().ForEach([this](const CInfoNode::FieldList::CEntry& entry) { m_handles.push_back(entry.Id()); });
     record.nFieldCount = static_cast<std::uint32_t>(m_handles.size()) - record.nFieldStart;
     return record;
 }
 
 const CDocIndex::SNodeRecord* CDocIndex::FindRecord(std::uintptr_t handle) const
 {
-    const std::uint32_t slot = m_nodeTable.Find(handle);
-    return slot == 0 ? nullptr : &m_records[slot - 1];
+    const std::uint32_t slot = m_table.Find(handle);
+    return (slot == 0 || (slot & kFieldMark) != 0) ? nullptr : &m_records[slot - 1];
 }
 
 std::uintptr_t CDocIndex::At(std::uint32_t start, std::uint32_t count, std::int32_t index) const
@@ -116,8 +97,8 @@ const CInfoNode* CDocIndex::FindRootChild(std::uintptr_t handle) const
 
 const CInfoField* CDocIndex::FindField(std::uintptr_t handle) const
 {
-    const std::uint32_t slot = m_fieldTable.Find(handle);
-    return slot == 0 ? nullptr : m_fields[slot - 1];
+    const std::uint32_t slot = m_table.Find(handle);
+    return (slot & kFieldMark) == 0 ? nullptr : m_fields[(slot & ~kFieldMark) - 1];
 }
 
 std::uintptr_t CDocIndex::RootChildAt(std::int32_t index) const

@@ -52,7 +52,9 @@ private:
     std::vector<SNodeRecord> m_records;          // by node table value - 1
     std::vector<const CInfoField*> m_fields;     // by field table value - 1
     std::vector<std::uintptr_t> m_handles;
-    CHandleTable m_nodeTable;
-    CHandleTable m_fieldTable;
+    // One table for both kinds: a node's value is its record's position + 1, a field's its
+    // position + 1 with kFieldMark set.
+    static constexpr std::uint32_t kFieldMark = 0x80000000u;
+    CHandleTable m_table;
     SNodeRecord m_root;
 };

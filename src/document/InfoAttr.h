@@ -1,10 +1,11 @@
 #pragma once
 
-#include <string>
+#include <string_view>
 
-// One attribute of the element a node was built from.
+// One attribute of the element a node was built from. In a tree, both strings lie in the
+// tree's arena; an attribute handed to CInfoNode::AddAttr may view any text, which is copied.
 class CInfoAttr {
 public:
-    std::string m_strAttrName;
-    std::string m_strAttrValue;
+    std::string_view m_strAttrName;
+    std::string_view m_strAttrValue;
 };

@@ -1,14 +1,16 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <string_view>
 
 #include "KorvanelleClient.h"
 
 // One field of a node: an entry of a "Text" (FIELD_TEXT) or "Image" (FIELD_IMAGE) group.
+// In a tree, both strings lie in the tree's arena; a field handed to CInfoNode::AddField may
+// view any text, which is copied.
 class CInfoField {
 public:
     std::int32_t m_nType = FIELD_TEXT;
-    std::string m_strFieldName;
-    std::string m_strFieldValue;
+    std::string_view m_strFieldName;
+    std::string_view m_strFieldValue;
 };

@@ -1,47 +1,40 @@
 #include "document/InfoNode.h"
 
-#include <vector>
+CInfoNode::CInfoNode() : m_pArena(new CDocArena), m_bOwnsArena(true) {}
 
 CInfoNode::~CInfoNode()
 {
-    RemoveAllChildren();
-}
-
-std::uintptr_t CInfoNode::AddAttr(CInfoAttr attr)
-{
-    return m_lstAttr.AddTail(std::move(attr)).Id();
-}
-
-std::uintptr_t CInfoNode::AddField(CInfoField field)
-{
-    return m_lstField.AddTail(std::move(field)).Id();
-}
-
-std::uintptr_t CInfoNode::AddChild(std::unique_ptr<CInfoNode> pChild)
-{
-    return m_lstChild.AddTail(std::move(pChild)).Id();
-}
-
-void CInfoNode::RemoveAllChildren()
-{
-    // Documents may nest tens of thousands of levels, deeper than a thread stack allows
-    // for recursion, so the path from this node down is kept on the heap. A node is freed
-    // only once it has no children left, so its own destructor never descends.
-    std::vector<std::unique_ptr<CInfoNode>> path;
-    CInfoNode* pTop = this;
-    for (;;) {
-        if (pTop->m_lstChild.Count() > 0) {
-            std::unique_ptr<CInfoNode> pChild = pTop->m_lstChild.RemoveHead();
-            if (pChild) {
-                pTop = pChild.get();
-                path.push_back(std::move(pChild));
-            }
-            continue;
-        }
-        if (path.empty()) {
-            return;
-        }
-        path.pop_back();
-        pTop = path.empty() ? this : path.back().get();
+    // The nodes below live in the arena and hold nothing else: none needs its destructor.
+    // The lists' own destructors run before the arena goes (they only forget their blocks).
+    if (m_bOwnsArena) {
+        m_lstAttr.RemoveAll();
+        m_lstField.RemoveAll();
+        m_lstChild.RemoveAll();
+        delete m_pArena;
     }
+}
+
+std::uintptr_t CInfoNode::AddAttr(const CInfoAttr& attr)
+{
+    return m_lstAttr.AddTail(CInfoAttr{m_pArena->CopyText(attr.m_strAttrName), m_pArena->CopyText(attr.m_strAttrValue)},
+                             m_pArena).Id();
+}
+
+std::uintptr_t CInfoNode::AddField(const CInfoField& field)
+{
+    m_pArena->CountField();
+    return m_lstField.AddTail(CInfoField{field.m_nType, m_pArena->CopyText(field.m_strFieldName),
+                                         m_pArena->CopyText(field.m_strFieldValue)},
+                              m_pArena).Id();
+}
+
+CInfoNode& CInfoNode::AddChild(std::uintptr_t* pId)
+{
+    m_pArena->CountNode();
+    auto* pChild = new (m_pArena->Allocate(sizeof(CInfoNode), alignof(CInfoNode))) CInfoNode(m_pArena);
+    const std::uintptr_t nId = m_lstChild.AddTail(CNodeRef(pChild), m_pArena).Id();
+    if (pId != nullptr) {
+        *pId = nId;
+    }
+    return *pChild;
 }

@@ -1,49 +1,86 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
-#include <string>
+#include <string_view>
 
 #include "document/BlockList.h"
+#include "document/DocArena.h"
 #include "document/InfoAttr.h"
 #include "document/InfoField.h"
 
+class CInfoNode;
+
+// A child entry's value: the node, which lives in the tree's arena.
+class CNodeRef {
+public:
+    CNodeRef() = default;
+    explicit CNodeRef(CInfoNode* pNode) : m_pNode(pNode) {}
+    CInfoNode* get() const { return m_pNode; }
+    CInfoNode* operator->() const { return m_pNode; }
+    CInfoNode& operator*() const { return *m_pNode; }
+    explicit operator bool() const { return m_pNode != nullptr; }
+
+private:
+    CInfoNode* m_pNode = nullptr;
+};
+
 // One information node of the patient document: the tag, "Name" and attributes of the
 // element it was built from, its fields and its child nodes, all in document order.
+//
+// A tree is one arena: the node made with the public constructor (the root) owns it, and
+// every node, list block and string below it is carved from it and released with it at
+// once; nodes below the root are made only by AddChild and never freed on their own.
 class CInfoNode {
 public:
     using AttrList = CBlockList<CInfoAttr>;
     using FieldList = CBlockList<CInfoField>;
-    using ChildList = CBlockList<std::unique_ptr<CInfoNode>>;
+    using ChildList = CBlockList<CNodeRef>;
 
-    CInfoNode() = default;
+    // A root with an arena of its own.
+    CInfoNode();
     ~CInfoNode();
     CInfoNode(const CInfoNode&) = delete;
     CInfoNode& operator=(const CInfoNode&) = delete;
 
-    const std::string& Tag() const { return m_strTag; }
-    const std::string& Name() const { return m_strName; }
-    void SetTag(std::string strTag) { m_strTag = std::move(strTag); }
-    void SetName(std::string strName) { m_strName = std::move(strName); }
+    std::string_view Tag() const { return m_strTag; }
+    std::string_view Name() const { return m_strName; }
+    // Both copy the text into the arena.
+    void SetTag(std::string_view strTag) { m_strTag = m_pArena->CopyText(strTag); }
+    void SetName(std::string_view strName) { m_strName = m_pArena->CopyText(strName); }
 
     const AttrList& Attrs() const { return m_lstAttr; }
     const FieldList& Fields() const { return m_lstField; }
     const ChildList& Children() const { return m_lstChild; }
 
-    // Each returns the identity of the new entry: a FieldID, or a ModID / StudyID.
-    std::uintptr_t AddAttr(CInfoAttr attr);
-    std::uintptr_t AddField(CInfoField field);
-    std::uintptr_t AddChild(std::unique_ptr<CInfoNode> pChild);
+    // Each returns the identity of the new entry: a FieldID, or a ModID / StudyID. The
+    // strings are copied into the arena.
+    std::uintptr_t AddAttr(const CInfoAttr& attr);
+    std::uintptr_t AddField(const CInfoField& field);
+    // A new empty child node at the tail; its identity goes to *pId when pId is given.
+    CInfoNode& AddChild(std::uintptr_t* pId = nullptr);
 
-    // Destroys the whole subtree without recursion: children first to last, each subtree
-    // before its next sibling and every node after its own children.
-    void RemoveAllChildren();
+    // For the tree builder: strings that already lie in this tree's arena, kept as they are.
+    void SetArenaTag(std::string_view strTag) { m_strTag = strTag; }
+    void SetArenaName(std::string_view strName) { m_strName = strName; }
+    void AddArenaAttr(const CInfoAttr& attr) { m_lstAttr.AddTail(attr, m_pArena); }
+    void AddArenaField(const CInfoField& field)
+    {
+        m_pArena->CountField();
+        m_lstField.AddTail(field, m_pArena);
+    }
+    CDocArena& Arena() const { return *m_pArena; }
+
+    // Empties the child list; the nodes' memory goes with the arena.
+    void RemoveAllChildren() { m_lstChild.RemoveAll(); }
 
 private:
-    std::string m_strTag;
-    std::string m_strName;
-    // Members are destroyed in reverse: children, then fields, then attributes.
+    explicit CInfoNode(CDocArena* pArena) : m_pArena(pArena), m_bOwnsArena(false) {}
+
+    std::string_view m_strTag;
+    std::string_view m_strName;
     AttrList m_lstAttr;
     FieldList m_lstField;
     ChildList m_lstChild;
+    CDocArena* m_pArena;
+    bool m_bOwnsArena;
 };

@@ -14,7 +14,7 @@ namespace {
 // The patient-name field, "full name" in code page 936.
 constexpr const char* kPatientNameField = "\xD0\xD5\xC3\xFB";
 
-const std::string* FindNamedValue(const CInfoNode& node, const char* pszFieldName)
+const std::string_view* FindNamedValue(const CInfoNode& node, const char* pszFieldName)
 {
     for (auto* pEntry = node.Fields().Head(); pEntry != nullptr; pEntry = pEntry->Next()) {
         if (pEntry->Value().m_strFieldName == pszFieldName) {
@@ -56,22 +56,25 @@ bool CPatientDoc::Load(const char* pszText)
     if (pszText == nullptr || *pszText == '\0') {
         return false;
     }
-    CXmlDoc nav;
-    // The parser's verdict is not needed: rejected text holds no elements, so the search
-    // for "ROOT" below fails. The caller's text outlives the build, which copies what the
-    // tree keeps, so the navigator reads it where it is.
-    nav.LoadBorrowedText(pszText);
-
     Free();
     m_pRoot = std::make_unique<CInfoNode>();
-    CBuildBudget budget = CBuildBudget::ForText(nav.TextLength());
-    bool bBuilt = nav.FindElement("ROOT") && nav.FindChild() &&
-                  CNodeBuilder::BuildNode(&nav, m_pRoot.get(), &budget);
-    if (budget.Exceeded()) {
-        // The part built so far goes; the document is left empty.
-        m_pRoot = std::make_unique<CInfoNode>();
-        bBuilt = false;
+    bool bBuilt = false;
+    {
+        CXmlDoc nav;
+        // The parser's verdict is not needed: rejected text holds no elements, so the search
+        // for "ROOT" below fails. The caller's text outlives the build, which copies what the
+        // tree keeps, so the navigator reads it where it is.
+        nav.LoadBorrowedText(pszText);
+        CBuildBudget budget = CBuildBudget::ForText(nav.TextLength());
+        bBuilt = nav.FindElement("ROOT") && nav.FindChild() &&
+                 CNodeBuilder::BuildNode(&nav, m_pRoot.get(), &budget);
+        if (budget.Exceeded()) {
+            // The part built so far goes; the document is left empty.
+            m_pRoot = std::make_unique<CInfoNode>();
+            bBuilt = false;
+        }
     }
+    // The navigator's element table is gone before the index takes its memory.
     m_index.Build(m_pRoot.get());
     return bBuilt;
 }
@@ -81,8 +84,8 @@ std::string CPatientDoc::GetPatientName() const
     if (!m_pRoot) {
         return {};
     }
-    if (const std::string* pValue = FindNamedValue(*m_pRoot, kPatientNameField)) {
-        return *pValue;
+    if (const std::string_view* pValue = FindNamedValue(*m_pRoot, kPatientNameField)) {
+        return std::string(*pValue);
     }
     // Otherwise the first study of each modality, in modality order; later studies of a
     // modality are not searched.
@@ -99,8 +102,8 @@ std::string CPatientDoc::GetPatientName() const
         if (pStudy == nullptr || pStudy->Tag() != "Study") {
             continue;
         }
-        if (const std::string* pValue = FindNamedValue(*pStudy, kPatientNameField)) {
-            return *pValue;
+        if (const std::string_view* pValue = FindNamedValue(*pStudy, kPatientNameField)) {
+            return std::string(*pValue);
         }
     }
     return {};
@@ -119,7 +122,7 @@ ModID CPatientDoc::GetModID(std::int32_t index) const
 std::string CPatientDoc::GetModName(ModID mod) const
 {
     const CInfoNode* pNode = m_pRoot ? m_index.FindRootChild(mod) : nullptr;
-    return pNode ? pNode->Name() : std::string();
+    return pNode ? std::string(pNode->Name()) : std::string();
 }
 
 std::int32_t CPatientDoc::GetStudyCount(ModID mod) const
@@ -136,7 +139,7 @@ StudyID CPatientDoc::GetStudyID(ModID mod, std::int32_t index) const
 std::string CPatientDoc::GetStudyName(StudyID study) const
 {
     const CInfoNode* pNode = m_pRoot ? m_index.FindNode(study) : nullptr;
-    return pNode ? pNode->Name() : std::string();
+    return pNode ? std::string(pNode->Name()) : std::string();
 }
 
 std::int32_t CPatientDoc::GetFieldCount(StudyID study) const
@@ -158,7 +161,7 @@ const CInfoField* CPatientDoc::LookUpField(FieldID field) const
 std::string CPatientDoc::GetFieldName(FieldID field) const
 {
     const CInfoField* pField = LookUpField(field);
-    return pField ? pField->m_strFieldName : std::string();
+    return pField ? std::string(pField->m_strFieldName) : std::string();
 }
 
 std::int32_t CPatientDoc::GetFieldType(FieldID field) const
@@ -170,7 +173,7 @@ std::int32_t CPatientDoc::GetFieldType(FieldID field) const
 std::string CPatientDoc::GetFieldData(FieldID field) const
 {
     const CInfoField* pField = LookUpField(field);
-    return pField ? pField->m_strFieldValue : std::string();
+    return pField ? std::string(pField->m_strFieldValue) : std::string();
 }
 
 const CInfoNode* CPatientDoc::FindNode(const CInfoNode* pNode, std::uintptr_t handle)

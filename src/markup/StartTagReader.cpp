@@ -186,6 +186,24 @@ std::string CStartTagReader::ValueOf(const char* name)
     return Decode(word.start, word.length);
 }
 
+bool CStartTagReader::FindValue(const char* name, std::int32_t& start, std::int32_t& length)
+{
+    ReadWords();
+    const std::int32_t value = ValueWordAfter(FirstMatch(name));
+    if (value < 0) {
+        return false;
+    }
+    const SWord& word = m_words[static_cast<std::size_t>(value)];
+    start = word.start;
+    length = word.length;
+    return true;
+}
+
+std::size_t CStartTagReader::DecodeInto(std::int32_t start, std::int32_t length, char* pOut) const
+{
+    return DecodeTextInto(m_pText, start, length, pOut);
+}
+
 std::string CStartTagReader::Decode(std::int32_t start, std::int32_t length) const
 {
     return DecodeText(m_pText, start, length);

@@ -35,9 +35,17 @@ public:
     // hold no space, '=', '/' or '[' (the loader's fixed names).
     std::string ValueOf(const char* name);
 
+    // The undecoded value word AttributeValue(name) reads, as ValueOf; false when none.
+    bool FindValue(const char* name, std::int32_t& start, std::int32_t& length);
+
     // Decodes a value range of the text (entity and character references).
     std::string Decode(std::int32_t start, std::int32_t length) const;
+    // The same into pOut, which has room for `length` bytes; returns the bytes written.
+    std::size_t DecodeInto(std::int32_t start, std::int32_t length, char* pOut) const;
     const char* Text() const { return m_pText; }
+    // Where the tag name lies in the text.
+    std::int32_t TagNameStart() const { return m_tagName.start; }
+    std::int32_t TagNameLength() const { return m_tagName.length; }
 
 private:
     struct SWord {

@@ -60,11 +60,33 @@ long ReadNumber(const char* p, int base)
     return negative ? -value : value;
 }
 
+// The code page conversion of one UTF-16 unit goes through the system's converter, which
+// costs far more than the rest of decoding a reference; documents repeat the same few
+// characters, so the last conversions are remembered per thread (direct-mapped by unit).
+int ConvertUnit(char16_t unit, char* bytes)
+{
+    struct SConverted {
+        char16_t unit = 0;   // 0 is never converted (it has no character), so it marks empty
+        signed char count = 0;
+        char bytes[cp936::kMaxCharBytes] = {};
+    };
+    static thread_local SConverted s_cache[256];
+    SConverted& slot = s_cache[(unit ^ (unit >> 8)) & 0xFF];
+    if (unit == 0 || slot.unit != unit) {
+        slot.count = static_cast<signed char>(cp936::FromUtf16(unit, slot.bytes));
+        slot.unit = unit;
+    }
+    if (slot.count > 0) {
+        std::memcpy(bytes, slot.bytes, static_cast<size_t>(slot.count));
+    }
+    return slot.count;
+}
+
 // "&#" at i: appends the character and returns the offset after the ';', or returns 0 when
 // the reference stays as written. The ';' must lie inside the range (before end): a value
 // that ends in an unterminated reference keeps it as written rather than borrowing a ';'
 // from the markup that follows.
-std::int32_t DecodeCharacterReference(const char* text, std::int32_t i, std::int32_t end, std::string& out)
+std::int32_t DecodeCharacterReference(const char* text, std::int32_t i, std::int32_t end, char*& out)
 {
     std::int32_t digits = i + 2;
     int base = 10;
@@ -86,21 +108,23 @@ std::int32_t DecodeCharacterReference(const char* text, std::int32_t i, std::int
     // The low 16 bits make one UTF-16 code unit; 0 has no character and stays as written.
     const char16_t unit = static_cast<char16_t>(static_cast<unsigned long>(value) & 0xFFFF);
     char bytes[cp936::kMaxCharBytes];
-    const int count = cp936::FromUtf16(unit, bytes);
+    const int count = ConvertUnit(unit, bytes);
     if (count <= 0 || value == 0) {
         return 0;
     }
-    out.append(bytes, static_cast<size_t>(count));
+    // "&#N;" is at least 4 bytes, more than any character it gives.
+    std::memcpy(out, bytes, static_cast<size_t>(count));
+    out += count;
     return semicolon + 1;
 }
 
 // '&' at i, not followed by '#': appends the entity's character and returns the offset after
 // its ';', or returns 0. An entity counts only when it ends inside the range.
-std::int32_t DecodeEntityReference(const char* text, std::int32_t i, std::int32_t end, std::string& out)
+std::int32_t DecodeEntityReference(const char* text, std::int32_t i, std::int32_t end, char*& out)
 {
     for (const Entity& entity : kEntities) {
         if (i + entity.length < end && std::memcmp(text + i + 1, entity.name, static_cast<size_t>(entity.length)) == 0) {
-            out.push_back(entity.character);
+            *out++ = entity.character;
             return i + entity.length + 1;
         }
     }
@@ -109,13 +133,12 @@ std::int32_t DecodeEntityReference(const char* text, std::int32_t i, std::int32_
 
 } // namespace
 
-std::string DecodeText(const char* text, std::int32_t start, std::int32_t length)
+std::size_t DecodeTextInto(const char* text, std::int32_t start, std::int32_t length, char* pOut)
 {
-    std::string out;
     if (length <= 0) {
-        return out;
+        return 0;
     }
-    out.reserve(static_cast<size_t>(length));
+    char* out = pOut;
     const std::int32_t end = start + length;
     for (std::int32_t i = start; i < end;) {
         if (text[i] == '\0') {
@@ -129,7 +152,8 @@ std::string DecodeText(const char* text, std::int32_t start, std::int32_t length
             const void* amp = std::memchr(text + i, '&', avail);
             const std::int32_t stop = amp != nullptr ? static_cast<std::int32_t>(static_cast<const char*>(amp) - text)
                                                      : i + static_cast<std::int32_t>(avail);
-            out.append(text + i, static_cast<size_t>(stop - i));
+            std::memcpy(out, text + i, static_cast<size_t>(stop - i));
+            out += stop - i;
             i = stop;
             continue;
         }
@@ -138,9 +162,20 @@ std::string DecodeText(const char* text, std::int32_t start, std::int32_t length
         if (after > 0) {
             i = after;
         } else {
-            out.push_back('&');
+            *out++ = '&';
             ++i;
         }
     }
+    return static_cast<std::size_t>(out - pOut);
+}
+
+std::string DecodeText(const char* text, std::int32_t start, std::int32_t length)
+{
+    std::string out;
+    if (length <= 0) {
+        return out;
+    }
+    out.resize(static_cast<size_t>(length));
+    out.resize(DecodeTextInto(text, start, length, out.data()));
     return out;
 }

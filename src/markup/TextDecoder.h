@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -9,3 +10,5 @@
 // stays as written; a reference counts only when its ';' lies inside the range. The result is
 // never longer than the range.
 std::string DecodeText(const char* text, std::int32_t start, std::int32_t length);
+// The same, written to pOut, which has room for `length` bytes; returns the bytes written.
+std::size_t DecodeTextInto(const char* text, std::int32_t start, std::int32_t length, char* pOut);

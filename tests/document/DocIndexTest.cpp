@@ -19,7 +19,7 @@ struct SReference {
     {
         for (auto* pEntry = pRoot->Children().Head(); pEntry != nullptr; pEntry = pEntry->Next()) {
             if (pEntry->Id() == h) {
-                return pEntry->Value()->Name();
+                return std::string(pEntry->Value()->Name());
             }
         }
         return {};
@@ -37,7 +37,7 @@ struct SReference {
     std::string StudyName(std::uintptr_t h) const
     {
         const CInfoNode* pNode = CPatientDoc::FindNode(pRoot, h);
-        return pNode ? pNode->Name() : std::string();
+        return pNode ? std::string(pNode->Name()) : std::string();
     }
     std::int32_t FieldCount(std::uintptr_t h) const
     {

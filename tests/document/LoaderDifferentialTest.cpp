@@ -27,7 +27,7 @@ void ReferenceStartTag(CXmlDoc& nav, CInfoNode& node)
         if (strName == "Name") {
             node.SetName(strValue);
         }
-        node.AddAttr(CInfoAttr{std::move(strName), std::move(strValue)});
+        node.AddAttr(CInfoAttr{strName, strValue});
     }
 }
 
@@ -41,7 +41,7 @@ void ReferenceFields(CXmlDoc& nav, CInfoNode& node)
             nav.EnterElement();
             std::string strName = nav.AttributeValue("FieldName");
             if (!strName.empty()) {
-                node.AddField(CInfoField{nType, std::move(strName), nav.AttributeValue("FieldValue")});
+                node.AddField(CInfoField{nType, strName, nav.AttributeValue("FieldValue")});
             }
             nav.LeaveElement();
         }
@@ -70,11 +70,9 @@ bool ReferenceLoad(const std::string& text, CPatientDoc& doc)
                 ReferenceFields(nav, *open.back());
                 nav.LeaveElement();
             } else {
-                auto pChild = std::make_unique<CInfoNode>();
-                CInfoNode* pRaw = pChild.get();
-                open.back()->AddChild(std::move(pChild));
-                ReferenceStartTag(nav, *pRaw);
-                open.push_back(pRaw);
+                CInfoNode& child = open.back()->AddChild();
+                ReferenceStartTag(nav, child);
+                open.push_back(&child);
             }
         }
     }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "document/InfoNode.h"
@@ -14,12 +13,11 @@ struct SNewNode {
 
 inline SNewNode AddNode(CInfoNode& parent, const std::string& tag, const std::string& name = {})
 {
-    auto pChild = std::make_unique<CInfoNode>();
-    pChild->SetTag(tag);
-    pChild->SetName(name);
-    CInfoNode* pRaw = pChild.get();
-    std::uintptr_t handle = parent.AddChild(std::move(pChild));
-    return {pRaw, handle};
+    std::uintptr_t handle = 0;
+    CInfoNode& child = parent.AddChild(&handle);
+    child.SetTag(tag);
+    child.SetName(name);
+    return {&child, handle};
 }
 
 inline std::uintptr_t AddNamedField(CInfoNode& node, const std::string& name,

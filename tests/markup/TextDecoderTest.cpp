@@ -43,6 +43,9 @@ TEST(TextDecoderTest, DecimalAndHexadecimalReferences)
     EXPECT_EQ(Decode("&#x6a;&#x6A;"), "jj");
     EXPECT_EQ(Decode("&#20013;"), "\xD6\xD0");
     EXPECT_EQ(Decode("&#x4E2D;&#x4e2d;"), "\xD6\xD0\xD6\xD0");
+    // Conversions are remembered by unit; two units that share a memory slot (0x4E2D and
+    // 0x63) each keep their own character.
+    EXPECT_EQ(Decode("&#x4E2D;&#99;&#x4E2D;&#99;"), "\xD6\xD0" "c" "\xD6\xD0" "c");
     EXPECT_EQ(Decode("&#0000065;"), "A") << "seven digits are in reach";
 }
 
