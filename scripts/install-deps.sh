@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a Debian 12 machine, skipping what is there.
 # Usage: scripts/install-deps.sh [--list] [group...]
-#   groups: build (default), demo, bench, win32, win64, fuzz, coverage, install
+#   groups: build (default), demo, bench, win32, win64, fuzz, coverage, install, format
 #   --list  prints the packages the groups need on this machine, one a line, and installs nothing
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,6 +23,8 @@ packages=()
 for group in "${groups[@]}"; do
   case "$group" in
     build) packages+=(cmake make ninja-build g++ libgtest-dev libgmock-dev) ;;
+    # The house style's formatter (make format, make test-format).
+    format) packages+=(clang-format) ;;
     demo)  packages+=(cmake make ninja-build g++ python3) ;;
     # The peer parsers are for comparison only; nothing else links them.
     bench) packages+=(cmake make ninja-build g++ python3 libbenchmark-dev libpugixml-dev libexpat1-dev) ;;
