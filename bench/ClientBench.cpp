@@ -248,7 +248,7 @@ void BM_GetImageData(benchmark::State& state)
             break;
         }
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(image.size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(image.size()));
 }
 
 void BM_BareImage(benchmark::State& state)
@@ -270,7 +270,7 @@ void BM_BareImage(benchmark::State& state)
             break;
         }
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(image.size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(image.size()));
 }
 
 bool QueriesAnswered(benchmark::State& state, const std::string& id)

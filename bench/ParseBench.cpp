@@ -42,7 +42,7 @@ const std::string& ArgDocument(const benchmark::State& state)
 
 void Account(benchmark::State& state, const std::string& text)
 {
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
     state.counters["text_bytes"] = static_cast<double>(text.size());
 }
 
@@ -158,14 +158,14 @@ void BM_WideElementLoad(benchmark::State& state)
     Account(state, text);
 }
 
-constexpr int64_t k50K = 50 * 1024;
-constexpr int64_t k1M = 1024 * 1024;
-constexpr int64_t k16M = 16 * 1024 * 1024;
+constexpr std::int64_t k50K = 50 * 1024;
+constexpr std::int64_t k1M = 1024 * 1024;
+constexpr std::int64_t k16M = 16 * 1024 * 1024;
 
 void Sizes(benchmark::internal::Benchmark* bench)
 {
-    for (int64_t shape : {kStudies, kDense}) {
-        for (int64_t size : {k50K, k1M, k16M}) {
+    for (std::int64_t shape : {kStudies, kDense}) {
+        for (std::int64_t size : {k50K, k1M, k16M}) {
             bench->Args({size, shape});
         }
     }

@@ -79,9 +79,9 @@ const std::string& ExpectedSummary()
     return summary;
 }
 
-uintptr_t Text(const std::string& text)
+std::uintptr_t Text(const std::string& text)
 {
-    return reinterpret_cast<uintptr_t>(NewMessageText(text.c_str()));
+    return reinterpret_cast<std::uintptr_t>(NewMessageText(text.c_str()));
 }
 
 // Copy-out through the byte protocol, with a guard after the buffer.

@@ -52,7 +52,7 @@ public:
         m_nSum += Touch(key) + Touch(value);
         ++m_nDecoded;
     }
-    void OnQueryReply(CRptSocket*, const char* key, const char* value, int32_t, int32_t,
+    void OnQueryReply(CRptSocket*, const char* key, const char* value, std::int32_t, std::int32_t,
                       const char* text) override
     {
         m_nSum += Touch(key) + Touch(value) + Touch(text);
@@ -63,19 +63,19 @@ public:
         m_nSum += Touch(name);
         ++m_nDecoded;
     }
-    void OnThumbData(CRptSocket*, const char* name, uint16_t length, const unsigned char* bytes) override
+    void OnThumbData(CRptSocket*, const char* name, std::uint16_t length, const unsigned char* bytes) override
     {
         Check(bytes != nullptr);
         m_nSum += Touch(name) + Touch(bytes, length);
         ++m_nDecoded;
     }
-    void OnImageRequest(CRptSocket*, const char* name, int32_t, int32_t, int32_t) override
+    void OnImageRequest(CRptSocket*, const char* name, std::int32_t, std::int32_t, std::int32_t) override
     {
         m_nSum += Touch(name);
         ++m_nDecoded;
     }
-    void OnImageData(CRptSocket*, const char* name, int32_t, int32_t, int32_t, int32_t, int32_t,
-                     uint16_t length, const unsigned char* bytes) override
+    void OnImageData(CRptSocket*, const char* name, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                     std::uint16_t length, const unsigned char* bytes) override
     {
         Check(bytes != nullptr);
         m_nSum += Touch(name) + Touch(bytes, length);
@@ -132,7 +132,7 @@ private:
     void Step(std::size_t arrived)
     {
         Check(m_assembler.Reserve());
-        const int32_t missing = m_assembler.Missing();
+        const std::int32_t missing = m_assembler.Missing();
         if (missing <= 0) {
             m_bBroken = true;
             return;
@@ -140,7 +140,7 @@ private:
         const std::size_t count = std::min(arrived - m_read, static_cast<std::size_t>(missing));
         std::memcpy(m_assembler.Space(), m_stream.data() + m_read, count);
         m_read += count;
-        switch (m_assembler.Commit(static_cast<int32_t>(count))) {
+        switch (m_assembler.Commit(static_cast<std::int32_t>(count))) {
         case CFrameAssembler::Result::Partial:
             break;
         case CFrameAssembler::Result::Broken:

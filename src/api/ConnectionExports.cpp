@@ -9,9 +9,9 @@
 
 namespace {
 
-constexpr uint32_t kStartTimeoutMs = 10000;
-constexpr uint32_t kConnectTimeoutMs = 10000;
-constexpr uint32_t kDisconnectTimeoutMs = 10000;
+constexpr std::uint32_t kStartTimeoutMs = 10000;
+constexpr std::uint32_t kConnectTimeoutMs = 10000;
+constexpr std::uint32_t kDisconnectTimeoutMs = 10000;
 
 void DeleteThread()
 {
@@ -39,7 +39,7 @@ extern "C" KORV_API int KORV_CALL Connect(const char* host, int port)
         return 0;
     }
     CRptSockThread* thread =
-        new (std::nothrow) CRptSockThread(host != nullptr ? host : "", static_cast<uint32_t>(port));
+        new (std::nothrow) CRptSockThread(host != nullptr ? host : "", static_cast<std::uint32_t>(port));
     if (thread == nullptr) {
         g_strLastError = kErrThreadCreate;
         return 0;

@@ -11,9 +11,9 @@
 
 namespace {
 
-constexpr uint32_t kPatientTimeoutMs = 10000;
-constexpr uint32_t kThumbTimeoutMs = 5000;
-constexpr uint32_t kImageTimeoutMs = 10000;
+constexpr std::uint32_t kPatientTimeoutMs = 10000;
+constexpr std::uint32_t kThumbTimeoutMs = 5000;
+constexpr std::uint32_t kImageTimeoutMs = 10000;
 
 // Texts go out with their NUL; a null buffer asks for the size.
 int PutText(const std::string& text, char* buffer, unsigned int* size)
@@ -38,8 +38,8 @@ int PutText(const std::string& text, char* buffer, unsigned int* size)
 // data lock, so that the thread's next record-then-set cannot slip in between) and the wait
 // goes on. On success the data lock is held in `lock`, so the caller reads what was
 // announced before a later reply can replace it.
-bool WaitForOwnAnswer(CRptSockThread* thread, CEvent& event, uint32_t timeoutMs,
-                      uint32_t CRptSockThread::*answer, uint32_t ticket,
+bool WaitForOwnAnswer(CRptSockThread* thread, CEvent& event, std::uint32_t timeoutMs,
+                      std::uint32_t CRptSockThread::*answer, std::uint32_t ticket,
                       std::unique_lock<std::mutex>& lock)
 {
     using Clock = std::chrono::steady_clock;
@@ -49,7 +49,7 @@ bool WaitForOwnAnswer(CRptSockThread* thread, CEvent& event, uint32_t timeoutMs,
         if (left <= Clock::duration::zero())
             return false;
         const auto leftMs = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-        if (!event.Wait(static_cast<uint32_t>(leftMs)))
+        if (!event.Wait(static_cast<std::uint32_t>(leftMs)))
             return false;
         lock = std::unique_lock<std::mutex>(thread->DataLock());
         if (thread->*answer == ticket)
@@ -90,11 +90,11 @@ auto GetValue(Query query) -> decltype(query(std::declval<CPatientDoc&>()))
 struct ByteFetch {
     unsigned message;
     CEvent CRptSockThread::*event;
-    uint32_t timeoutMs;
-    uint32_t CRptSockThread::*answer;
-    int32_t CRptSockThread::*valid;
+    std::uint32_t timeoutMs;
+    std::uint32_t CRptSockThread::*answer;
+    std::int32_t CRptSockThread::*valid;
     std::string CRptSockThread::*heldName;
-    bool (CRptSockThread::*copyOut)(void*, uint32_t*);
+    bool (CRptSockThread::*copyOut)(void*, std::uint32_t*);
 };
 
 constexpr ByteFetch kThumbFetch{WM_RPT_GETTHUMB, &CRptSockThread::m_evThumb, kThumbTimeoutMs,
@@ -110,14 +110,14 @@ int FetchBytes(const ByteFetch& fetch, const char* name, void* buffer, unsigned 
     if (thread == nullptr)
         return 0;
     const char* requested = name != nullptr ? name : "";
-    const uint32_t ticket = thread->NewTicket();
+    const std::uint32_t ticket = thread->NewTicket();
     thread->ResetEvents();
     char* copy = NewMessageText(requested);
     if (copy == nullptr)
         return 0;
-    if (!thread->Post(fetch.message, reinterpret_cast<uintptr_t>(copy),
-                      static_cast<intptr_t>(ticket))) {
-        FreeMessageText(reinterpret_cast<uintptr_t>(copy));
+    if (!thread->Post(fetch.message, reinterpret_cast<std::uintptr_t>(copy),
+                      static_cast<std::intptr_t>(ticket))) {
+        FreeMessageText(reinterpret_cast<std::uintptr_t>(copy));
         return 0;
     }
     std::unique_lock<std::mutex> lock;
@@ -127,8 +127,8 @@ int FetchBytes(const ByteFetch& fetch, const char* name, void* buffer, unsigned 
     // The held bytes must be complete and be those of the name asked for.
     if (!(thread->*fetch.valid) || thread->*fetch.heldName != requested)
         return 0;
-    static_assert(sizeof(unsigned int) == sizeof(uint32_t));
-    return (thread->*fetch.copyOut)(buffer, reinterpret_cast<uint32_t*>(size)) ? 1 : 0;
+    static_assert(sizeof(unsigned int) == sizeof(std::uint32_t));
+    return (thread->*fetch.copyOut)(buffer, reinterpret_cast<std::uint32_t*>(size)) ? 1 : 0;
 }
 
 }  // namespace
@@ -138,15 +138,15 @@ extern "C" KORV_API int KORV_CALL OpenPatient(const char* patientId)
     CRptSockThread* thread = ConnectedThread();
     if (thread == nullptr)
         return 0;
-    const uint32_t ticket = thread->NewTicket();
+    const std::uint32_t ticket = thread->NewTicket();
     thread->ResetEvents();
     // A null identifier travels as null: the thread then sends nothing and the wait runs out.
     char* copy = NewMessageText(patientId);
     if (patientId != nullptr && copy == nullptr)
         return 0;
-    if (!thread->Post(WM_RPT_OPENPATIENT, reinterpret_cast<uintptr_t>(copy),
-                      static_cast<intptr_t>(ticket))) {
-        FreeMessageText(reinterpret_cast<uintptr_t>(copy));
+    if (!thread->Post(WM_RPT_OPENPATIENT, reinterpret_cast<std::uintptr_t>(copy),
+                      static_cast<std::intptr_t>(ticket))) {
+        FreeMessageText(reinterpret_cast<std::uintptr_t>(copy));
         return 0;
     }
     // Only the reply completed while the thread served this request counts; one finished

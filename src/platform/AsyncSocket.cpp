@@ -70,7 +70,7 @@ bool CAsyncSocket::Register(CMessageLoop* loop)
     return true;
 }
 
-bool CAsyncSocket::Adopt(int code, intptr_t handle, State state, CMessageLoop* loop)
+bool CAsyncSocket::Adopt(int code, std::intptr_t handle, State state, CMessageLoop* loop)
 {
     if (code != 0)
         return Fail(code);
@@ -86,7 +86,7 @@ bool CAsyncSocket::Create()
     CMessageLoop* loop = CMessageLoop::Current();
     if (loop == nullptr)
         return Fail(WSANOTINITIALISED);
-    intptr_t handle = kNoSocket;
+    std::intptr_t handle = kNoSocket;
     const int code = OpenHandle(&handle);
     return Adopt(code, handle, State::Idle, loop);
 }
@@ -108,7 +108,7 @@ bool CAsyncSocket::Connect(const char* host, unsigned port)
     if (host[0] == '\0')
         return Fail(WSAHOST_NOT_FOUND);
 
-    uint32_t address = 0;
+    std::uint32_t address = 0;
     const int resolved = ResolveHost(host, &address);
     if (resolved != 0)
         return Fail(resolved);
@@ -142,7 +142,7 @@ bool CAsyncSocket::Accept(CAsyncSocket& into)
         return Fail(WSAEINVAL);
     if (m_pLoop == nullptr)
         return Fail(WSANOTINITIALISED);
-    intptr_t handle = kNoSocket;
+    std::intptr_t handle = kNoSocket;
     const int code = AcceptHandle(&handle);
     return into.Adopt(code, handle, State::Connected, m_pLoop);
 }

@@ -1,5 +1,4 @@
-#ifndef KORV_PLATFORM_ASYNC_SOCKET_H
-#define KORV_PLATFORM_ASYNC_SOCKET_H
+#pragma once
 
 #include <cstdint>
 
@@ -74,7 +73,7 @@ private:
     bool Register(CMessageLoop* loop);
     // A handle the backend opened (code 0) becomes this socket's, in `state`, registered
     // with loop; otherwise fails with code.
-    bool Adopt(int code, intptr_t handle, State state, CMessageLoop* loop);
+    bool Adopt(int code, std::intptr_t handle, State state, CMessageLoop* loop);
     // What the loop should wait for (kLoop* flags), kLoopImmediate for a notification that
     // is due without waiting.
     unsigned WantedReadiness() const;
@@ -85,21 +84,21 @@ private:
     unsigned DispatchConnected(unsigned ready);
 
     // Every backend's "no socket" value (-1, INVALID_SOCKET on 32-bit Windows).
-    static constexpr intptr_t kNoSocket = -1;
+    static constexpr std::intptr_t kNoSocket = -1;
 
     // The backend: system calls and probes only. The portable members check arguments and
     // state, keep the state and set the last error; each backend call returns 0 or a
     // Windows Sockets error code and changes no member.
-    static void CloseSocketHandle(intptr_t handle);
+    static void CloseSocketHandle(std::intptr_t handle);
     // A new non-blocking TCP socket that child processes do not inherit.
-    static int OpenHandle(intptr_t* handle);
+    static int OpenHandle(std::intptr_t* handle);
     // host (not empty): a name or a dotted address -> an IPv4 address in network byte order.
-    static int ResolveHost(const char* host, uint32_t* address);
+    static int ResolveHost(const char* host, std::uint32_t* address);
     // 0 when connected at once or when the attempt is under way.
-    int StartConnect(uint32_t address, unsigned port) const;
+    int StartConnect(std::uint32_t address, unsigned port) const;
     // address: dotted IPv4 or null for any; WSAEINVAL when it does not parse.
     int BindAndListen(const char* address, unsigned port) const;
-    int AcceptHandle(intptr_t* handle) const;
+    int AcceptHandle(std::intptr_t* handle) const;
     // count > 0; *moved gets the bytes moved when 0 is returned (for a send possibly 0).
     int SendBytes(const void* buffer, int count, int flags, int* moved) const;
     int ReceiveBytes(void* buffer, int count, int flags, int* moved) const;
@@ -117,12 +116,10 @@ private:
     // What a read would find now; *code holds the error for Broken.
     ReadState ProbeRead(int* code) const;
 
-    intptr_t m_hSocket;
+    std::intptr_t m_hSocket;
     CMessageLoop* m_pLoop;
     State m_state;
     int m_nPendingConnectError;  // outcome of a connect that failed at once, still to report
     bool m_bWantSend;            // a Send would have blocked: OnSend is due when writable
     bool m_bEndSeen;             // the stream ended or broke: OnClose has been raised
 };
-
-#endif

@@ -18,7 +18,7 @@ void CEvent::Reset()
     m_bSet = false;
 }
 
-bool CEvent::Wait(uint32_t timeoutMs)
+bool CEvent::Wait(std::uint32_t timeoutMs)
 {
     std::unique_lock<std::mutex> lock(m_lock);
     if (timeoutMs == kInfinite) {

@@ -1,5 +1,4 @@
-#ifndef KORV_PLATFORM_EVENT_H
-#define KORV_PLATFORM_EVENT_H
+#pragma once
 
 #include <condition_variable>
 #include <cstdint>
@@ -9,7 +8,7 @@
 // A successful Wait sees every write the setting thread made before Set.
 class CEvent {
 public:
-    static constexpr uint32_t kInfinite = 0xFFFFFFFFu;
+    static constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
 
     explicit CEvent(bool initiallySet = false);
     CEvent(const CEvent&) = delete;
@@ -18,7 +17,7 @@ public:
     void Set();
     void Reset();
     // True when the event is set within timeoutMs milliseconds; kInfinite waits without limit.
-    bool Wait(uint32_t timeoutMs);
+    bool Wait(std::uint32_t timeoutMs);
     bool IsSet() const;
 
 private:
@@ -26,5 +25,3 @@ private:
     std::condition_variable m_cond;
     bool m_bSet;
 };
-
-#endif

@@ -1,5 +1,4 @@
-#ifndef KORV_PLATFORM_INET4_H
-#define KORV_PLATFORM_INET4_H
+#pragma once
 
 // IPv4 socket addresses through the calls that POSIX and Windows Sockets share
 // (getaddrinfo, inet_pton, sockaddr_in). Included by the backends (posix/, win32/) only.
@@ -18,7 +17,7 @@
 
 // The first IPv4 address of host (a name or a dotted address), in network byte order.
 // getaddrinfo's result: 0, or EAI_NONAME when it found no address.
-inline int ResolveInet4(const char* host, uint32_t* address)
+inline int ResolveInet4(const char* host, std::uint32_t* address)
 {
     addrinfo hints{};
     hints.ai_family = AF_INET;
@@ -38,7 +37,7 @@ inline int ResolveInet4(const char* host, uint32_t* address)
 }
 
 // address: a dotted IPv4 address, or null for any. False when it does not parse.
-inline bool ParseInet4(const char* address, uint32_t* out)
+inline bool ParseInet4(const char* address, std::uint32_t* out)
 {
     in_addr parsed{};
     if (address == nullptr)
@@ -50,13 +49,11 @@ inline bool ParseInet4(const char* address, uint32_t* out)
 }
 
 // address in network byte order.
-inline sockaddr_in Inet4(uint32_t address, unsigned port)
+inline sockaddr_in Inet4(std::uint32_t address, unsigned port)
 {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = address;
-    addr.sin_port = htons(static_cast<uint16_t>(port));
+    addr.sin_port = htons(static_cast<std::uint16_t>(port));
     return addr;
 }
-
-#endif

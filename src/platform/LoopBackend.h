@@ -1,5 +1,4 @@
-#ifndef KORV_PLATFORM_LOOP_BACKEND_H
-#define KORV_PLATFORM_LOOP_BACKEND_H
+#pragma once
 
 #include <cstddef>
 #include <cstdint>
@@ -15,7 +14,7 @@ enum : unsigned {
 };
 
 struct LoopWatch {
-    intptr_t hSocket;
+    std::intptr_t hSocket;
     unsigned nWanted;  // kLoopReadable and/or kLoopWritable
     unsigned nReady;   // filled by CLoopBackend::Wait
 };
@@ -24,7 +23,7 @@ struct LoopWatch {
 // and a wait for socket readiness that also ends on a wake-up.
 class CLoopBackend {
 public:
-    static constexpr uint32_t kInfinite = 0xFFFFFFFFu;
+    static constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
 
     CLoopBackend();
     ~CLoopBackend();
@@ -36,10 +35,8 @@ public:
     void Wake();
     // Owning thread: waits up to timeoutMs for a wake-up or for the readiness the watches
     // ask for, and fills in each watch's nReady. A pending wake-up is consumed.
-    void Wait(LoopWatch* watches, size_t count, uint32_t timeoutMs);
+    void Wait(LoopWatch* watches, size_t count, std::uint32_t timeoutMs);
 
 private:
-    intptr_t m_hWake;
+    std::intptr_t m_hWake;
 };
-
-#endif

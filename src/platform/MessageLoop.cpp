@@ -10,14 +10,14 @@ thread_local CMessageLoop* t_pCurrentLoop = nullptr;
 
 using Clock = std::chrono::steady_clock;
 
-uint32_t RemainingMs(Clock::time_point deadline)
+std::uint32_t RemainingMs(Clock::time_point deadline)
 {
     const auto left = deadline - Clock::now();
     if (left <= Clock::duration::zero())
         return 0;
     // Round up so that a wait never ends just short of the deadline and spins.
     const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-    return ms >= CMessageLoop::kInfinite ? CMessageLoop::kInfinite - 1 : static_cast<uint32_t>(ms);
+    return ms >= CMessageLoop::kInfinite ? CMessageLoop::kInfinite - 1 : static_cast<std::uint32_t>(ms);
 }
 }  // namespace
 
@@ -92,7 +92,7 @@ bool CMessageLoop::HasQueued()
     return !m_queue.empty();
 }
 
-bool CMessageLoop::GetMessage(ThreadMessage* out, uint32_t timeoutMs)
+bool CMessageLoop::GetMessage(ThreadMessage* out, std::uint32_t timeoutMs)
 {
     if (out == nullptr)
         return false;
@@ -102,7 +102,7 @@ bool CMessageLoop::GetMessage(ThreadMessage* out, uint32_t timeoutMs)
     for (;;) {
         if (m_nNextReady >= m_lstReady.size()) {
             // Queued messages are waiting: look at the sockets without blocking.
-            uint32_t wait = 0;
+            std::uint32_t wait = 0;
             if (!HasQueued())
                 wait = bInfinite ? kInfinite : RemainingMs(deadline);
             CollectReadiness(wait);
@@ -116,7 +116,7 @@ bool CMessageLoop::GetMessage(ThreadMessage* out, uint32_t timeoutMs)
     }
 }
 
-void CMessageLoop::CollectReadiness(uint32_t timeoutMs)
+void CMessageLoop::CollectReadiness(std::uint32_t timeoutMs)
 {
     m_lstReady.clear();
     m_nNextReady = 0;

@@ -1,5 +1,4 @@
-#ifndef KORV_PLATFORM_MESSAGE_LOOP_H
-#define KORV_PLATFORM_MESSAGE_LOOP_H
+#pragma once
 
 #include <cstddef>
 #include <cstdint>
@@ -24,7 +23,7 @@ class CAsyncSocket;
 // the loop itself.
 class CMessageLoop {
 public:
-    static constexpr uint32_t kInfinite = 0xFFFFFFFFu;
+    static constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
 
     CMessageLoop();
     // Sockets still registered stop receiving notifications; they are not closed.
@@ -49,7 +48,7 @@ public:
 
     // Delivers socket notifications until a posted message is available (true, *out
     // filled) or timeoutMs has passed (false). kInfinite waits without limit.
-    bool GetMessage(ThreadMessage* out, uint32_t timeoutMs);
+    bool GetMessage(ThreadMessage* out, std::uint32_t timeoutMs);
     // Takes a queued message without waiting and without serving sockets.
     bool PeekMessage(ThreadMessage* out);
 
@@ -58,18 +57,18 @@ private:
 
     struct Registration {
         CAsyncSocket* pSocket;
-        uint64_t nSerial;
+        std::uint64_t nSerial;
     };
     struct Ready {
         CAsyncSocket* pSocket;
-        uint64_t nSerial;
+        std::uint64_t nSerial;
         unsigned nReadiness;
     };
 
     void AddSocket(CAsyncSocket* socket);
     void RemoveSocket(CAsyncSocket* socket);
     bool HasQueued();
-    void CollectReadiness(uint32_t timeoutMs);
+    void CollectReadiness(std::uint32_t timeoutMs);
     void DispatchNextReady();
     bool IsRegistered(const Ready& ready) const;
 
@@ -83,9 +82,7 @@ private:
     std::vector<Registration> m_lstSockets;
     std::vector<Ready> m_lstReady;
     size_t m_nNextReady;
-    uint64_t m_nNextSerial;
+    std::uint64_t m_nNextSerial;
     std::vector<LoopWatch> m_lstWatches;
     std::vector<Registration> m_lstWatched;
 };
-
-#endif

@@ -32,7 +32,7 @@ bool CMsgThread::CreateThread()
     return true;
 }
 
-bool CMsgThread::Post(uint32_t message, uintptr_t wParam, intptr_t lParam)
+bool CMsgThread::Post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam)
 {
     return m_loop.Post(ThreadMessage{message, wParam, lParam});
 }

@@ -1,5 +1,4 @@
-#ifndef KORV_PLATFORM_MSG_THREAD_H
-#define KORV_PLATFORM_MSG_THREAD_H
+#pragma once
 
 #include <cstdint>
 #include <mutex>
@@ -31,7 +30,7 @@ public:
     // Starts the OS thread; false when it cannot be created or was started before.
     bool CreateThread();
     // Any thread; false once the loop has ended.
-    bool Post(uint32_t message, uintptr_t wParam, intptr_t lParam);
+    bool Post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
     // Waits until the OS thread has ended; returns at once when it never started, was
     // joined before, or when called on the thread itself.
     void Join();
@@ -52,7 +51,5 @@ private:
     std::mutex m_startLock;  // held while CreateThread stores the thread handle
     std::thread m_thread;
     std::thread::id m_threadId;  // kept after Join, unlike the handle's
-    uintptr_t m_nQuitCode;
+    std::uintptr_t m_nQuitCode;
 };
-
-#endif

@@ -1,5 +1,4 @@
-#ifndef KORV_PLATFORM_SOCKET_ERRORS_H
-#define KORV_PLATFORM_SOCKET_ERRORS_H
+#pragma once
 
 // Socket error codes in the Windows Sockets numbering, so that the layers above the
 // platform compare against the same values everywhere.
@@ -49,6 +48,4 @@ constexpr int WSANO_RECOVERY = 11003;
 constexpr int WSANO_DATA = 11004;
 #else
 #include <winsock2.h>
-#endif
-
 #endif

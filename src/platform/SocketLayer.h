@@ -1,5 +1,4 @@
-#ifndef KORV_PLATFORM_SOCKET_LAYER_H
-#define KORV_PLATFORM_SOCKET_LAYER_H
+#pragma once
 
 // Makes the platform's socket layer usable by this module: Windows Sockets 2.2 on Windows
 // (WSAStartup), nothing elsewhere. True when it is ready. Called once at load by the
@@ -7,5 +6,3 @@
 // later as a failed connection. Starts no thread and waits for none, so it is safe while
 // the loader lock is held.
 bool InitSocketLayer();
-
-#endif

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-bool CChunkLog::Append(uint32_t offset, const unsigned char* bytes, uint16_t length)
+bool CChunkLog::Append(std::uint32_t offset, const unsigned char* bytes, std::uint16_t length)
 {
     // Make room first, so that a failure leaves the log whole.
     const size_t needed = m_nUsed + kHeaderSize + length;
@@ -39,7 +39,7 @@ void CChunkLog::Write(const unsigned char* bytes, size_t length)
 }
 
 void CChunkLog::Drain(
-    const std::function<void(uint32_t offset, const unsigned char* bytes, uint16_t length)>& take)
+    const std::function<void(std::uint32_t offset, const unsigned char* bytes, std::uint16_t length)>& take)
 {
     std::vector<std::unique_ptr<unsigned char[]>> blocks;
     blocks.swap(m_blocks);
@@ -66,8 +66,8 @@ void CChunkLog::Drain(
     };
     for (size_t i = 0; i < chunks && position < used; ++i) {
         read(gathered, kHeaderSize);
-        uint32_t offset = 0;
-        uint16_t length = 0;
+        std::uint32_t offset = 0;
+        std::uint16_t length = 0;
         std::memcpy(&offset, gathered, 4);
         std::memcpy(&length, gathered + 4, 2);
         read(gathered + kHeaderSize, length);

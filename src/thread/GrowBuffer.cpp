@@ -7,7 +7,7 @@ CGrowBuffer::~CGrowBuffer()
     std::free(m_pData);
 }
 
-bool CGrowBuffer::Reserve(uint32_t size)
+bool CGrowBuffer::Reserve(std::uint32_t size)
 {
     if (m_pData != nullptr && m_nCapacity >= size)
         return true;
@@ -21,7 +21,7 @@ bool CGrowBuffer::Reserve(uint32_t size)
     return true;
 }
 
-bool CGrowBuffer::Grow(uint32_t size)
+bool CGrowBuffer::Grow(std::uint32_t size)
 {
     if (m_pData != nullptr && m_nCapacity >= size)
         return true;

@@ -13,18 +13,18 @@ public:
 
     // Makes the block hold at least `size` bytes, without keeping its contents; false (block
     // unchanged) when memory runs out.
-    bool Reserve(uint32_t size);
+    bool Reserve(std::uint32_t size);
     // Makes the block hold at least `size` bytes and keeps the bytes it held; false (block
     // unchanged) when memory runs out.
-    bool Grow(uint32_t size);
+    bool Grow(std::uint32_t size);
     // Frees the block.
     void Release();
 
     unsigned char* Data() { return m_pData; }
     const unsigned char* Data() const { return m_pData; }
-    uint32_t Capacity() const { return m_nCapacity; }
+    std::uint32_t Capacity() const { return m_nCapacity; }
 
 private:
     unsigned char* m_pData = nullptr;
-    uint32_t m_nCapacity = 0;
+    std::uint32_t m_nCapacity = 0;
 };

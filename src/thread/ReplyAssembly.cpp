@@ -8,36 +8,36 @@
 namespace {
 
 // The smallest step of the window, so that tiny chunks do not make it grow each time.
-constexpr uint32_t kMinWindow = 4096;
+constexpr std::uint32_t kMinWindow = 4096;
 
 }  // namespace
 
 CReplyAssembly::CReplyAssembly(Kind kind) : m_kind(kind) {}
 
-uint32_t CReplyAssembly::MaxTotal() const
+std::uint32_t CReplyAssembly::MaxTotal() const
 {
     return m_kind == Kind::Text ? kMaxTextTotal : kMaxImageTotal;
 }
 
-CReplyAssembly::Result CReplyAssembly::Add(int32_t total, int32_t offset, const unsigned char* bytes,
+CReplyAssembly::Result CReplyAssembly::Add(std::int32_t total, std::int32_t offset, const unsigned char* bytes,
                                            size_t length)
 {
-    if (total < 0 || offset < 0 || static_cast<uint64_t>(offset) + length > static_cast<uint64_t>(total) ||
-        static_cast<uint32_t>(total) > MaxTotal() || length > UINT16_MAX || (length > 0 && bytes == nullptr))
+    if (total < 0 || offset < 0 || static_cast<std::uint64_t>(offset) + length > static_cast<std::uint64_t>(total) ||
+        static_cast<std::uint32_t>(total) > MaxTotal() || length > UINT16_MAX || (length > 0 && bytes == nullptr))
         return Result::Dropped;
-    if (!m_bActive || static_cast<uint32_t>(total) != m_nTotal) {
+    if (!m_bActive || static_cast<std::uint32_t>(total) != m_nTotal) {
         Clear();
         m_bActive = true;
-        m_nTotal = static_cast<uint32_t>(total);
+        m_nTotal = static_cast<std::uint32_t>(total);
     }
     m_nReceived += length + (m_kind == Kind::Text ? kTextMessageCost : kImageMessageCost);
 
-    const auto begin = static_cast<uint32_t>(offset);
-    const auto end = static_cast<uint32_t>(begin + length);
+    const auto begin = static_cast<std::uint32_t>(offset);
+    const auto end = static_cast<std::uint32_t>(begin + length);
     if (length > 0) {
         if (end > m_nWindow)
             GrowWindow(end, false);
-        if (!Keep(begin, bytes, static_cast<uint32_t>(length)))
+        if (!Keep(begin, bytes, static_cast<std::uint32_t>(length)))
             return Result::Dropped;
     }
     if (m_kind == Kind::Text) {
@@ -53,7 +53,7 @@ CReplyAssembly::Result CReplyAssembly::Add(int32_t total, int32_t offset, const 
         m_log.LowestOffset() == m_nWindow) {
         // Only for a large step: a peer cannot make each chunk cost a pass over the log. Once
         // the whole image has come, the budget always allows such a step.
-        if (WindowBudget() >= std::min<uint64_t>(m_nTotal, m_nWindow + m_nWindow / 2ull))
+        if (WindowBudget() >= std::min<std::uint64_t>(m_nTotal, m_nWindow + m_nWindow / 2ull))
             Settle();
     }
     return IsComplete() ? Result::Complete : Result::Partial;
@@ -91,45 +91,45 @@ void CReplyAssembly::Release()
 
 size_t CReplyAssembly::HeldBytes() const
 {
-    return m_buffer.Capacity() + m_nCoverageWords * sizeof(uint64_t) + m_log.HeldBytes();
+    return m_buffer.Capacity() + m_nCoverageWords * sizeof(std::uint64_t) + m_log.HeldBytes();
 }
 
 // The largest window whose buffer and coverage map, with the log as it is, stay within twice
 // the bytes received plus half the slack (the other half covers the log's last block).
-uint64_t CReplyAssembly::WindowBudget() const
+std::uint64_t CReplyAssembly::WindowBudget() const
 {
-    const uint64_t allowed = 2 * m_nReceived + kSlack / 2;
-    const uint64_t log = m_log.HeldBytes();
+    const std::uint64_t allowed = 2 * m_nReceived + kSlack / 2;
+    const std::uint64_t log = m_log.HeldBytes();
     if (allowed <= log + 16)
         return 0;
-    const uint64_t room = allowed - log - 16;
-    const uint64_t window = m_kind == Kind::Image ? room * 8 / 9 : room - 1;
-    return std::min<uint64_t>(window, m_nTotal);
+    const std::uint64_t room = allowed - log - 16;
+    const std::uint64_t window = m_kind == Kind::Image ? room * 8 / 9 : room - 1;
+    return std::min<std::uint64_t>(window, m_nTotal);
 }
 
 // Grows the window towards `needed` within the budget, by half its size at the least so that
 // the buffer is moved only a few times over a reply; `settle` takes whatever the budget allows.
 // Chunks of the log that the new window reaches move into the buffer.
-bool CReplyAssembly::GrowWindow(uint32_t needed, bool settle)
+bool CReplyAssembly::GrowWindow(std::uint32_t needed, bool settle)
 {
     bool grown = false;
     while (m_nWindow < needed) {
-        const uint64_t budget = WindowBudget();
-        uint64_t next = budget;
+        const std::uint64_t budget = WindowBudget();
+        std::uint64_t next = budget;
         // Another pass over the log only for a large step, so that settling costs a few
         // passes over the log, not one per chunk it frees.
-        if (settle && grown && next < std::min<uint64_t>(m_nTotal, m_nWindow + m_nWindow / 2ull))
+        if (settle && grown && next < std::min<std::uint64_t>(m_nTotal, m_nWindow + m_nWindow / 2ull))
             break;
         if (!settle) {
-            next = std::min<uint64_t>(budget, std::max<uint64_t>({needed, 2ull * m_nWindow, kMinWindow}));
-            if (next < std::min<uint64_t>(m_nTotal, m_nWindow + m_nWindow / 2ull))
+            next = std::min<std::uint64_t>(budget, std::max<std::uint64_t>({needed, 2ull * m_nWindow, kMinWindow}));
+            if (next < std::min<std::uint64_t>(m_nTotal, m_nWindow + m_nWindow / 2ull))
                 break;
         }
-        if (next <= m_nWindow || !SetWindow(static_cast<uint32_t>(next)))
+        if (next <= m_nWindow || !SetWindow(static_cast<std::uint32_t>(next)))
             break;
         grown = true;
         if (!m_log.IsEmpty() && m_log.LowestOffset() < m_nWindow) {
-            m_log.Drain([this](uint32_t offset, const unsigned char* bytes, uint16_t length) {
+            m_log.Drain([this](std::uint32_t offset, const unsigned char* bytes, std::uint16_t length) {
                 Keep(offset, bytes, length);
             });
         }
@@ -139,9 +139,9 @@ bool CReplyAssembly::GrowWindow(uint32_t needed, bool settle)
     return grown;
 }
 
-bool CReplyAssembly::SetWindow(uint32_t window)
+bool CReplyAssembly::SetWindow(std::uint32_t window)
 {
-    const uint32_t extra = m_kind == Kind::Text ? 1 : 0;
+    const std::uint32_t extra = m_kind == Kind::Text ? 1 : 0;
     if (!m_buffer.Grow(window + extra))
         return false;
     if (m_kind == Kind::Text) {
@@ -149,7 +149,7 @@ bool CReplyAssembly::SetWindow(uint32_t window)
         std::memset(m_buffer.Data() + m_nWindow, 0, window + extra - m_nWindow);
     } else if (m_pCoverage) {
         const size_t words = (static_cast<size_t>(window) + 63) / 64;
-        std::unique_ptr<uint64_t[]> coverage(new (std::nothrow) uint64_t[words]);
+        std::unique_ptr<std::uint64_t[]> coverage(new (std::nothrow) std::uint64_t[words]);
         if (!coverage)
             return false;
         std::copy_n(m_pCoverage.get(), m_nCoverageWords, coverage.get());
@@ -162,27 +162,27 @@ bool CReplyAssembly::SetWindow(uint32_t window)
 }
 
 // Puts the part of a chunk below the window into the buffer and logs the rest.
-bool CReplyAssembly::Keep(uint32_t offset, const unsigned char* bytes, uint32_t length)
+bool CReplyAssembly::Keep(std::uint32_t offset, const unsigned char* bytes, std::uint32_t length)
 {
-    const uint32_t end = offset + length;
+    const std::uint32_t end = offset + length;
     if (offset < m_nWindow) {
-        const uint32_t inside = std::min(end, m_nWindow) - offset;
+        const std::uint32_t inside = std::min(end, m_nWindow) - offset;
         Place(offset, bytes, inside);
         offset += inside;
         bytes += inside;
         length -= inside;
     }
-    return length == 0 || m_log.Append(offset, bytes, static_cast<uint16_t>(length));
+    return length == 0 || m_log.Append(offset, bytes, static_cast<std::uint16_t>(length));
 }
 
-void CReplyAssembly::Place(uint32_t offset, const unsigned char* bytes, uint32_t length)
+void CReplyAssembly::Place(std::uint32_t offset, const unsigned char* bytes, std::uint32_t length)
 {
     std::memcpy(m_buffer.Data() + offset, bytes, length);
     if (m_kind == Kind::Image)
         MarkCovered(offset, offset + length);
 }
 
-void CReplyAssembly::MarkCovered(uint32_t begin, uint32_t end)
+void CReplyAssembly::MarkCovered(std::uint32_t begin, std::uint32_t end)
 {
     if (!m_pCoverage) {
         // While the chunks extend the received prefix, the prefix is all there is to know.
@@ -193,11 +193,11 @@ void CReplyAssembly::MarkCovered(uint32_t begin, uint32_t end)
         if (!StartCoverageMap())
             return;
     }
-    for (uint32_t bit = begin; bit < end;) {
-        const uint32_t word = bit / 64;
-        const uint32_t first = bit % 64;
-        const uint32_t count = std::min<uint32_t>(64 - first, end - bit);
-        const uint64_t mask = count == 64 ? ~uint64_t{0} : ((uint64_t{1} << count) - 1) << first;
+    for (std::uint32_t bit = begin; bit < end;) {
+        const std::uint32_t word = bit / 64;
+        const std::uint32_t first = bit % 64;
+        const std::uint32_t count = std::min<std::uint32_t>(64 - first, end - bit);
+        const std::uint64_t mask = count == 64 ? ~std::uint64_t{0} : ((std::uint64_t{1} << count) - 1) << first;
         m_pCoverage[word] |= mask;
         bit += count;
     }
@@ -208,12 +208,12 @@ void CReplyAssembly::MarkCovered(uint32_t begin, uint32_t end)
 bool CReplyAssembly::StartCoverageMap()
 {
     const size_t words = (static_cast<size_t>(m_nWindow) + 63) / 64;
-    m_pCoverage.reset(new (std::nothrow) uint64_t[words]);
+    m_pCoverage.reset(new (std::nothrow) std::uint64_t[words]);
     if (!m_pCoverage)
         return false;
     m_nCoverageWords = words;
     std::fill(m_pCoverage.get(), m_pCoverage.get() + words, 0);
-    const uint32_t prefix = m_nPrefix;
+    const std::uint32_t prefix = m_nPrefix;
     m_nPrefix = 0;
     if (prefix > 0)
         MarkCovered(0, prefix);
@@ -223,9 +223,9 @@ bool CReplyAssembly::StartCoverageMap()
 void CReplyAssembly::AdvancePrefix()
 {
     while (m_nPrefix < m_nWindow) {
-        const uint64_t word = m_pCoverage[m_nPrefix / 64] >> (m_nPrefix % 64);
-        const uint32_t run = static_cast<uint32_t>(std::countr_one(word));
-        const uint32_t left = 64 - m_nPrefix % 64;
+        const std::uint64_t word = m_pCoverage[m_nPrefix / 64] >> (m_nPrefix % 64);
+        const std::uint32_t run = static_cast<std::uint32_t>(std::countr_one(word));
+        const std::uint32_t left = 64 - m_nPrefix % 64;
         m_nPrefix += std::min(run, left);
         if (run < left)
             break;

@@ -29,12 +29,12 @@ public:
     };
 
     // The largest total accepted: 256 MiB of text; 1 GiB of image (512 MiB on 32-bit builds).
-    static constexpr uint32_t kMaxTextTotal = 256u << 20;
-    static constexpr uint32_t kMaxImageTotal = sizeof(void*) == 4 ? 512u << 20 : 1024u << 20;
+    static constexpr std::uint32_t kMaxTextTotal = 256u << 20;
+    static constexpr std::uint32_t kMaxImageTotal = sizeof(void*) == 4 ? 512u << 20 : 1024u << 20;
     // What each chunk's message costs on the wire at the least besides its bytes (frame
     // header, the fixed fields and the terminators of empty names).
-    static constexpr uint32_t kTextMessageCost = 15;
-    static constexpr uint32_t kImageMessageCost = 27;
+    static constexpr std::uint32_t kTextMessageCost = 15;
+    static constexpr std::uint32_t kImageMessageCost = 27;
     // HeldBytes() stays within twice ReceivedBytes() plus this.
     static constexpr size_t kSlack = 256 * 1024;
 
@@ -44,7 +44,7 @@ public:
 
     // Takes a chunk of `length` bytes at `offset` of a reply of `total` bytes. A chunk whose
     // total differs from the reply in progress starts a new reply.
-    Result Add(int32_t total, int32_t offset, const unsigned char* bytes, size_t length);
+    Result Add(std::int32_t total, std::int32_t offset, const unsigned char* bytes, size_t length);
 
     // Forgets the reply in progress; the buffer is kept for the next one.
     void Clear();
@@ -53,7 +53,7 @@ public:
 
     bool IsEmpty() const { return !m_bActive; }
     bool IsComplete() const;
-    uint32_t Total() const { return m_nTotal; }
+    std::uint32_t Total() const { return m_nTotal; }
     // The reply's bytes: an image's Total() bytes once complete; a text's NUL-terminated
     // characters once complete.
     const unsigned char* Data() const { return m_buffer.Data(); }
@@ -62,30 +62,30 @@ public:
     // Memory held for the reply: buffer, coverage map and log.
     size_t HeldBytes() const;
     // The bytes received for the reply in progress, counting each message's least wire cost.
-    uint64_t ReceivedBytes() const { return m_nReceived; }
-    uint32_t Window() const { return m_nWindow; }
+    std::uint64_t ReceivedBytes() const { return m_nReceived; }
+    std::uint32_t Window() const { return m_nWindow; }
 
 private:
-    uint32_t MaxTotal() const;
-    uint64_t WindowBudget() const;
-    bool GrowWindow(uint32_t needed, bool settle);
-    bool SetWindow(uint32_t window);
-    void Place(uint32_t offset, const unsigned char* bytes, uint32_t length);
-    bool Keep(uint32_t offset, const unsigned char* bytes, uint32_t length);
-    void MarkCovered(uint32_t begin, uint32_t end);
+    std::uint32_t MaxTotal() const;
+    std::uint64_t WindowBudget() const;
+    bool GrowWindow(std::uint32_t needed, bool settle);
+    bool SetWindow(std::uint32_t window);
+    void Place(std::uint32_t offset, const unsigned char* bytes, std::uint32_t length);
+    bool Keep(std::uint32_t offset, const unsigned char* bytes, std::uint32_t length);
+    void MarkCovered(std::uint32_t begin, std::uint32_t end);
     void AdvancePrefix();
     bool StartCoverageMap();
     void Settle();
 
     Kind m_kind;
     bool m_bActive = false;
-    uint32_t m_nTotal = 0;
-    uint64_t m_nReceived = 0;      // accounted bytes of the reply's messages
+    std::uint32_t m_nTotal = 0;
+    std::uint64_t m_nReceived = 0;      // accounted bytes of the reply's messages
     CGrowBuffer m_buffer;          // the window's bytes (a text's one more for its NUL)
-    uint32_t m_nWindow = 0;
-    uint32_t m_nPrefix = 0;  // images: every byte below it has been received
+    std::uint32_t m_nWindow = 0;
+    std::uint32_t m_nPrefix = 0;  // images: every byte below it has been received
     // Images, once a chunk left a gap below it: one bit per byte of the window.
-    std::unique_ptr<uint64_t[]> m_pCoverage;
+    std::unique_ptr<std::uint64_t[]> m_pCoverage;
     size_t m_nCoverageWords = 0;
     CChunkLog m_log;  // chunks, or their parts, at or beyond the window
 };

@@ -12,18 +12,18 @@
 namespace {
 
 // The parameters the library always sends with an image request.
-constexpr int32_t kImageParam1 = 0;
-constexpr int32_t kImageParam2 = 255;
-constexpr int32_t kImageParam3 = 128;
+constexpr std::int32_t kImageParam1 = 0;
+constexpr std::int32_t kImageParam2 = 255;
+constexpr std::int32_t kImageParam3 = 128;
 
-const char* MessageText(uintptr_t wParam)
+const char* MessageText(std::uintptr_t wParam)
 {
     return reinterpret_cast<const char*>(wParam);
 }
 
-uint32_t MessageTicket(intptr_t lParam)
+std::uint32_t MessageTicket(std::intptr_t lParam)
 {
-    return static_cast<uint32_t>(lParam);
+    return static_cast<std::uint32_t>(lParam);
 }
 
 bool IsRequestWithText(unsigned message)
@@ -34,7 +34,7 @@ bool IsRequestWithText(unsigned message)
 
 }  // namespace
 
-CRptSockThread::CRptSockThread(std::string host, uint32_t port)
+CRptSockThread::CRptSockThread(std::string host, std::uint32_t port)
     : m_strHost(std::move(host)), m_nPort(port)
 {
     ResetEvents();
@@ -56,9 +56,9 @@ void CRptSockThread::ResetEvents()
     m_evImage.Reset();
 }
 
-uint32_t CRptSockThread::NewTicket()
+std::uint32_t CRptSockThread::NewTicket()
 {
-    uint32_t ticket = 0;
+    std::uint32_t ticket = 0;
     while (ticket == 0)  // 0 stands for no request
         ticket = m_nLastTicket.fetch_add(1, std::memory_order_relaxed) + 1;
     return ticket;
@@ -111,12 +111,12 @@ void CRptSockThread::OnDiscardMessage(const ThreadMessage& message)
 
 // ---- connection ------------------------------------------------------------------------
 
-void CRptSockThread::OnRptStarted(uintptr_t, intptr_t)
+void CRptSockThread::OnRptStarted(std::uintptr_t, std::intptr_t)
 {
     m_evStarted.Set();
 }
 
-void CRptSockThread::OnRptConnect(uintptr_t, intptr_t)
+void CRptSockThread::OnRptConnect(std::uintptr_t, std::intptr_t)
 {
     m_socket.Close();
     m_socket.SetSink(this);
@@ -129,26 +129,26 @@ void CRptSockThread::OnRptConnect(uintptr_t, intptr_t)
     m_socket.Connect(m_strHost.c_str(), m_nPort);
 }
 
-void CRptSockThread::OnRptDisconnect(uintptr_t, intptr_t)
+void CRptSockThread::OnRptDisconnect(std::uintptr_t, std::intptr_t)
 {
     m_socket.Close();
     m_bConnected = 0;
     m_evDisconnect.Set();
 }
 
-void CRptSockThread::OnSockConnect(CRptSocket* from, int32_t code)
+void CRptSockThread::OnSockConnect(CRptSocket* from, std::int32_t code)
 {
     m_bConnected = (from == &m_socket && code == 0) ? 1 : 0;
     m_evConnect.Set();
 }
 
 // A socket error or the server's close changes nothing: requests then go unanswered.
-void CRptSockThread::OnSockError(CRptSocket*, int32_t) {}
-void CRptSockThread::OnSockClose(CRptSocket*, int32_t) {}
+void CRptSockThread::OnSockError(CRptSocket*, std::int32_t) {}
+void CRptSockThread::OnSockClose(CRptSocket*, std::int32_t) {}
 
 // ---- requests --------------------------------------------------------------------------
 
-void CRptSockThread::OnRptOpenPatient(uintptr_t wParam, intptr_t lParam)
+void CRptSockThread::OnRptOpenPatient(std::uintptr_t wParam, std::intptr_t lParam)
 {
     const char* identifier = MessageText(wParam);
     // A null identifier is refused by the builder, so nothing is sent and nothing changes.
@@ -167,7 +167,7 @@ void CRptSockThread::OnRptOpenPatient(uintptr_t wParam, intptr_t lParam)
     FreeMessageText(wParam);
 }
 
-void CRptSockThread::OnRptGetThumb(uintptr_t wParam, intptr_t lParam)
+void CRptSockThread::OnRptGetThumb(std::uintptr_t wParam, std::intptr_t lParam)
 {
     const char* text = MessageText(wParam);
     std::string name = text != nullptr ? text : "";
@@ -192,7 +192,7 @@ void CRptSockThread::OnRptGetThumb(uintptr_t wParam, intptr_t lParam)
     m_socket.SendThumbRequest(name.c_str());
 }
 
-void CRptSockThread::OnRptGetImage(uintptr_t wParam, intptr_t lParam)
+void CRptSockThread::OnRptGetImage(std::uintptr_t wParam, std::intptr_t lParam)
 {
     const char* text = MessageText(wParam);
     std::string name = text != nullptr ? text : "";
@@ -230,7 +230,7 @@ bool CRptSockThread::IsLateQueryReply(const char* value) const
 }
 
 void CRptSockThread::OnQueryReply(CRptSocket* from, const char*, const char* value,
-                                  int32_t total, int32_t offset, const char* text)
+                                  std::int32_t total, std::int32_t offset, const char* text)
 {
     if (from != &m_socket || text == nullptr || IsLateQueryReply(value))
         return;
@@ -259,7 +259,7 @@ void CRptSockThread::CompleteText()
     // doc now holds the previous tree and frees it here.
 }
 
-void CRptSockThread::OnThumbData(CRptSocket* from, const char* name, uint16_t length,
+void CRptSockThread::OnThumbData(CRptSocket* from, const char* name, std::uint16_t length,
                                  const unsigned char* bytes)
 {
     if (from != &m_socket || name == nullptr || m_strThumbName != name)
@@ -281,8 +281,8 @@ void CRptSockThread::OnThumbData(CRptSocket* from, const char* name, uint16_t le
     m_evThumb.Set();
 }
 
-void CRptSockThread::OnImageData(CRptSocket* from, const char* name, int32_t, int32_t,
-                                 int32_t, int32_t total, int32_t offset, uint16_t length,
+void CRptSockThread::OnImageData(CRptSocket* from, const char* name, std::int32_t, std::int32_t,
+                                 std::int32_t, std::int32_t total, std::int32_t offset, std::uint16_t length,
                                  const unsigned char* bytes)
 {
     if (from != &m_socket || name == nullptr || m_strImageName != name)
@@ -318,8 +318,8 @@ void CRptSockThread::FreeText()
 
 // ---- copy-out (host thread) ------------------------------------------------------------
 
-bool CRptSockThread::CopyOut(const unsigned char* data, uint32_t count, void* buffer,
-                             uint32_t* size)
+bool CRptSockThread::CopyOut(const unsigned char* data, std::uint32_t count, void* buffer,
+                             std::uint32_t* size)
 {
     if (size == nullptr)
         return false;
@@ -331,12 +331,12 @@ bool CRptSockThread::CopyOut(const unsigned char* data, uint32_t count, void* bu
     return true;
 }
 
-bool CRptSockThread::CopyThumbData(void* buffer, uint32_t* size)
+bool CRptSockThread::CopyThumbData(void* buffer, std::uint32_t* size)
 {
     return CopyOut(m_pThumbData.Data(), m_nThumbSize, buffer, size);
 }
 
-bool CRptSockThread::CopyImageData(void* buffer, uint32_t* size)
+bool CRptSockThread::CopyImageData(void* buffer, std::uint32_t* size)
 {
     // The buffer covers only what has arrived so far: an image that is not complete has
     // neither a size to report nor all its bytes to copy.

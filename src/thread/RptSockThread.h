@@ -26,7 +26,7 @@
 class CRptSockThread : public CMsgThread, public IRptSockSink {
 public:
 
-    CRptSockThread(std::string host, uint32_t port);
+    CRptSockThread(std::string host, std::uint32_t port);
     ~CRptSockThread() override;
     CRptSockThread(const CRptSockThread&) = delete;
     CRptSockThread& operator=(const CRptSockThread&) = delete;
@@ -34,14 +34,14 @@ public:
     // Host thread: clears all seven events before a request.
     void ResetEvents();
     // Host thread: a new request's ticket, never 0.
-    uint32_t NewTicket();
+    std::uint32_t NewTicket();
     // Host thread: ends the message loop and waits until the thread has left it.
     void StopThread();
 
     // Host thread, after m_evThumb / m_evImage and with DataLock() held: the byte
     // protocol over the held bytes.
-    bool CopyThumbData(void* buffer, uint32_t* size);
-    bool CopyImageData(void* buffer, uint32_t* size);
+    bool CopyThumbData(void* buffer, std::uint32_t* size);
+    bool CopyImageData(void* buffer, std::uint32_t* size);
 
     // Held by the socket thread while it replaces the document, thumbnail or image, and by
     // the host while it reads them, so a late reply never overlaps a read.
@@ -55,21 +55,21 @@ public:
     CEvent m_evThumb{true};
     CEvent m_evImage{true};
 
-    std::atomic<int32_t> m_bConnected{0};
+    std::atomic<std::int32_t> m_bConnected{0};
     CPatientDoc m_doc;
     // Written under DataLock() just before the event is set; 0 before any answer.
-    uint32_t m_nPatientAnswer = 0;
-    uint32_t m_nThumbAnswer = 0;
-    uint32_t m_nImageAnswer = 0;
+    std::uint32_t m_nPatientAnswer = 0;
+    std::uint32_t m_nThumbAnswer = 0;
+    std::uint32_t m_nImageAnswer = 0;
 
-    int32_t m_bThumbValid = 0;
+    std::int32_t m_bThumbValid = 0;
     std::string m_strThumbName;
     CGrowBuffer m_pThumbData;
-    uint32_t m_nThumbSize = 0;
+    std::uint32_t m_nThumbSize = 0;
 
-    int32_t m_bImageValid = 0;
+    std::int32_t m_bImageValid = 0;
     std::string m_strImageName;
-    uint32_t m_nImageSize = 0;
+    std::uint32_t m_nImageSize = 0;
     // The image being received, or the complete image; its memory follows the bytes received.
     CReplyAssembly m_mapChunks{CReplyAssembly::Kind::Image};
 
@@ -79,23 +79,23 @@ protected:
     void OnThreadMessage(const ThreadMessage& message) override;
     void OnDiscardMessage(const ThreadMessage& message) override;
 
-    void OnRptConnect(uintptr_t wParam, intptr_t lParam);
-    void OnRptDisconnect(uintptr_t wParam, intptr_t lParam);
-    void OnRptStarted(uintptr_t wParam, intptr_t lParam);
-    void OnRptOpenPatient(uintptr_t wParam, intptr_t lParam);
-    void OnRptGetThumb(uintptr_t wParam, intptr_t lParam);
-    void OnRptGetImage(uintptr_t wParam, intptr_t lParam);
+    void OnRptConnect(std::uintptr_t wParam, std::intptr_t lParam);
+    void OnRptDisconnect(std::uintptr_t wParam, std::intptr_t lParam);
+    void OnRptStarted(std::uintptr_t wParam, std::intptr_t lParam);
+    void OnRptOpenPatient(std::uintptr_t wParam, std::intptr_t lParam);
+    void OnRptGetThumb(std::uintptr_t wParam, std::intptr_t lParam);
+    void OnRptGetImage(std::uintptr_t wParam, std::intptr_t lParam);
 
-    void OnQueryReply(CRptSocket* from, const char* key, const char* value, int32_t total,
-                      int32_t offset, const char* text) override;
-    void OnThumbData(CRptSocket* from, const char* name, uint16_t length,
+    void OnQueryReply(CRptSocket* from, const char* key, const char* value, std::int32_t total,
+                      std::int32_t offset, const char* text) override;
+    void OnThumbData(CRptSocket* from, const char* name, std::uint16_t length,
                      const unsigned char* bytes) override;
-    void OnImageData(CRptSocket* from, const char* name, int32_t param1, int32_t param2,
-                     int32_t param3, int32_t total, int32_t offset, uint16_t length,
+    void OnImageData(CRptSocket* from, const char* name, std::int32_t param1, std::int32_t param2,
+                     std::int32_t param3, std::int32_t total, std::int32_t offset, std::uint16_t length,
                      const unsigned char* bytes) override;
-    void OnSockError(CRptSocket* from, int32_t code) override;
-    void OnSockClose(CRptSocket* from, int32_t code) override;
-    void OnSockConnect(CRptSocket* from, int32_t code) override;
+    void OnSockError(CRptSocket* from, std::int32_t code) override;
+    void OnSockClose(CRptSocket* from, std::int32_t code) override;
+    void OnSockConnect(CRptSocket* from, std::int32_t code) override;
 
     // The socket whose reports the reply handlers accept; for harnesses that feed them.
     CRptSocket& Socket() { return m_socket; }
@@ -104,23 +104,23 @@ private:
     void FreeText();
     bool IsLateQueryReply(const char* value) const;
     void CompleteText();
-    static bool CopyOut(const unsigned char* data, uint32_t count, void* buffer, uint32_t* size);
+    static bool CopyOut(const unsigned char* data, std::uint32_t count, void* buffer, std::uint32_t* size);
 
     CRptSocket m_socket;
     std::string m_strHost;
-    uint32_t m_nPort;
+    std::uint32_t m_nPort;
     CReplyAssembly m_pText{CReplyAssembly::Kind::Text};  // patient text being assembled
     std::mutex m_dataLock;
 
     // Socket thread: the ticket of the request each kind of answer currently belongs to.
-    uint32_t m_nPatientServing = 0;
-    uint32_t m_nThumbServing = 0;
-    uint32_t m_nImageServing = 0;
+    std::uint32_t m_nPatientServing = 0;
+    std::uint32_t m_nThumbServing = 0;
+    std::uint32_t m_nImageServing = 0;
     // Socket thread: the identifier of the last query sent, and those sent before it on
     // this connection; a reply echoing one of the earlier ones is late and dropped.
     bool m_bQuerySent = false;
     std::string m_strQueryCurrent;
     std::unordered_set<std::string> m_setQueryEarlier;
 
-    std::atomic<uint32_t> m_nLastTicket{0};  // host thread
+    std::atomic<std::uint32_t> m_nLastTicket{0};  // host thread
 };

@@ -14,7 +14,7 @@ char* NewMessageText(const char* text)
     return copy;
 }
 
-void FreeMessageText(uintptr_t wParam)
+void FreeMessageText(std::uintptr_t wParam)
 {
     delete[] reinterpret_cast<char*>(wParam);
 }

@@ -16,4 +16,4 @@ enum : unsigned {
 
 // The owned text of a request message: made by the posting export, freed by the handler.
 char* NewMessageText(const char* text);
-void FreeMessageText(uintptr_t wParam);
+void FreeMessageText(std::uintptr_t wParam);

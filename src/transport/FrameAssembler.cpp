@@ -13,7 +13,7 @@ CFrameAssembler::~CFrameAssembler()
     delete[] m_pBuffer;
 }
 
-int32_t CFrameAssembler::FrameLength() const
+std::int32_t CFrameAssembler::FrameLength() const
 {
     return LittleEndian::Get16(m_pBuffer);
 }
@@ -27,7 +27,7 @@ bool CFrameAssembler::Reserve()
         return m_pBuffer != nullptr;
     }
     if (m_nCollected >= kMsgHeaderSize) {
-        const int32_t frameLength = FrameLength();
+        const std::int32_t frameLength = FrameLength();
         if (frameLength > m_nCapacity) {
             unsigned char* larger = new (std::nothrow) unsigned char[frameLength];
             if (larger != nullptr)
@@ -45,7 +45,7 @@ bool CFrameAssembler::Reserve()
     return true;
 }
 
-int32_t CFrameAssembler::Missing() const
+std::int32_t CFrameAssembler::Missing() const
 {
     if (m_nCollected < kMsgHeaderSize || m_pBuffer == nullptr)
         return kMsgHeaderSize - m_nCollected;
@@ -57,19 +57,19 @@ unsigned char* CFrameAssembler::Space()
     return m_pBuffer + m_nCollected;
 }
 
-CFrameAssembler::Result CFrameAssembler::Commit(int32_t count)
+CFrameAssembler::Result CFrameAssembler::Commit(std::int32_t count)
 {
     if (count > 0)
         m_nCollected += count;
     if (m_nCollected < kMsgHeaderSize)
         return Result::Partial;
-    const int32_t frameLength = FrameLength();
+    const std::int32_t frameLength = FrameLength();
     if (frameLength < kMsgHeaderSize)
         return Result::Broken;
     return m_nCollected == frameLength ? Result::Complete : Result::Partial;
 }
 
-uint16_t CFrameAssembler::Type() const
+std::uint16_t CFrameAssembler::Type() const
 {
     return LittleEndian::Get16(m_pBuffer + 2);
 }
@@ -79,7 +79,7 @@ const unsigned char* CFrameAssembler::Payload() const
     return m_pBuffer + kMsgHeaderSize;
 }
 
-int32_t CFrameAssembler::PayloadLength() const
+std::int32_t CFrameAssembler::PayloadLength() const
 {
     return FrameLength() - kMsgHeaderSize;
 }

@@ -1,5 +1,4 @@
-#ifndef KORV_TRANSPORT_FRAME_ASSEMBLER_H
-#define KORV_TRANSPORT_FRAME_ASSEMBLER_H
+#pragma once
 
 #include <cstdint>
 
@@ -32,30 +31,28 @@ public:
     bool Reserve();
     // Bytes the current frame still lacks: 4 - Collected() while the header is incomplete,
     // then the frame length - Collected(). 0 or less once the header is broken.
-    int32_t Missing() const;
+    std::int32_t Missing() const;
     // Where the next bytes go, after a successful Reserve().
     unsigned char* Space();
     // Takes count bytes written at Space(), 0 < count <= Missing().
-    Result Commit(int32_t count);
+    Result Commit(std::int32_t count);
 
     // The frame Commit reported Complete; the payload is valid until Drop().
-    uint16_t Type() const;
+    std::uint16_t Type() const;
     const unsigned char* Payload() const;
-    int32_t PayloadLength() const;
+    std::int32_t PayloadLength() const;
 
     // Forgets the frame being collected (a delivered one, or a partial one that will never
     // complete); the buffer is kept.
     void Drop();
 
-    int32_t Collected() const { return m_nCollected; }
-    int32_t Capacity() const { return m_nCapacity; }
+    std::int32_t Collected() const { return m_nCollected; }
+    std::int32_t Capacity() const { return m_nCapacity; }
 
 private:
-    int32_t FrameLength() const;
+    std::int32_t FrameLength() const;
 
     unsigned char* m_pBuffer;  // the frame being collected; length word 0 once dropped
-    int32_t m_nCapacity;
-    int32_t m_nCollected;
+    std::int32_t m_nCapacity;
+    std::int32_t m_nCollected;
 };
-
-#endif

@@ -6,10 +6,10 @@
 #include "transport/LittleEndian.h"
 #include "transport/MsgTypes.h"
 
-bool EncodeFrame(unsigned char** block, uint32_t* capacity, uint16_t type, const void* payload,
-                 uint16_t length)
+bool EncodeFrame(unsigned char** block, std::uint32_t* capacity, std::uint16_t type, const void* payload,
+                 std::uint16_t length)
 {
-    const uint32_t frameLength = static_cast<uint32_t>(length) + kMsgHeaderSize;
+    const std::uint32_t frameLength = static_cast<std::uint32_t>(length) + kMsgHeaderSize;
     if (*block == nullptr || *capacity < frameLength) {
         delete[] *block;
         *block = new (std::nothrow) unsigned char[frameLength];
@@ -19,7 +19,7 @@ bool EncodeFrame(unsigned char** block, uint32_t* capacity, uint16_t type, const
         *capacity = 0;
         return false;
     }
-    LittleEndian::Put16(*block, static_cast<uint16_t>(frameLength));
+    LittleEndian::Put16(*block, static_cast<std::uint16_t>(frameLength));
     LittleEndian::Put16(*block + 2, type);
     if (length > 0)
         std::memcpy(*block + kMsgHeaderSize, payload, length);

@@ -1,5 +1,4 @@
-#ifndef KORV_TRANSPORT_IRPT_SOCK_SINK_H
-#define KORV_TRANSPORT_IRPT_SOCK_SINK_H
+#pragma once
 
 #include <cstdint>
 
@@ -13,22 +12,20 @@ class IRptSockSink {
 public:
     virtual void OnQuery(CRptSocket* /*from*/, const char* /*key*/, const char* /*value*/) {}
     virtual void OnQueryReply(CRptSocket* /*from*/, const char* /*key*/, const char* /*value*/,
-                              int32_t /*total*/, int32_t /*offset*/, const char* /*text*/) {}
+                              std::int32_t /*total*/, std::int32_t /*offset*/, const char* /*text*/) {}
     virtual void OnThumbRequest(CRptSocket* /*from*/, const char* /*name*/) {}
-    virtual void OnThumbData(CRptSocket* /*from*/, const char* /*name*/, uint16_t /*length*/,
+    virtual void OnThumbData(CRptSocket* /*from*/, const char* /*name*/, std::uint16_t /*length*/,
                              const unsigned char* /*bytes*/) {}
-    virtual void OnImageRequest(CRptSocket* /*from*/, const char* /*name*/, int32_t /*param1*/,
-                                int32_t /*param2*/, int32_t /*param3*/) {}
-    virtual void OnImageData(CRptSocket* /*from*/, const char* /*name*/, int32_t /*param1*/,
-                             int32_t /*param2*/, int32_t /*param3*/, int32_t /*total*/,
-                             int32_t /*offset*/, uint16_t /*length*/, const unsigned char* /*bytes*/) {}
-    virtual void OnSockError(CRptSocket* /*from*/, int32_t /*code*/) {}
-    virtual void OnSockClose(CRptSocket* /*from*/, int32_t /*code*/) {}
-    virtual void OnSockConnect(CRptSocket* /*from*/, int32_t /*code*/) {}
+    virtual void OnImageRequest(CRptSocket* /*from*/, const char* /*name*/, std::int32_t /*param1*/,
+                                std::int32_t /*param2*/, std::int32_t /*param3*/) {}
+    virtual void OnImageData(CRptSocket* /*from*/, const char* /*name*/, std::int32_t /*param1*/,
+                             std::int32_t /*param2*/, std::int32_t /*param3*/, std::int32_t /*total*/,
+                             std::int32_t /*offset*/, std::uint16_t /*length*/, const unsigned char* /*bytes*/) {}
+    virtual void OnSockError(CRptSocket* /*from*/, std::int32_t /*code*/) {}
+    virtual void OnSockClose(CRptSocket* /*from*/, std::int32_t /*code*/) {}
+    virtual void OnSockConnect(CRptSocket* /*from*/, std::int32_t /*code*/) {}
 
 protected:
     // Never deleted through the interface.
     ~IRptSockSink() = default;
 };
-
-#endif

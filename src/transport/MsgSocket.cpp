@@ -14,7 +14,7 @@ CMsgSocket::~CMsgSocket()
     delete[] m_pSendBuf;
 }
 
-bool CMsgSocket::SendMsg(uint16_t type, const void* payload, uint16_t length)
+bool CMsgSocket::SendMsg(std::uint16_t type, const void* payload, std::uint16_t length)
 {
     if (m_bClosed || m_bSendPending || payload == nullptr || length > kMsgMaxPayload)
         return false;
@@ -32,7 +32,7 @@ void CMsgSocket::FlushSend()
 {
     if (m_pSendBuf == nullptr)
         return;
-    const int32_t frameLength = LittleEndian::Get16(m_pSendBuf);
+    const std::int32_t frameLength = LittleEndian::Get16(m_pSendBuf);
     if (frameLength == 0)
         return;
 
@@ -66,7 +66,7 @@ void CMsgSocket::OnSend(int nErrorCode)
     CAsyncSocket::OnSend(nErrorCode);
 }
 
-void CMsgSocket::FailRead(int32_t code)
+void CMsgSocket::FailRead(std::int32_t code)
 {
     m_frames.Drop();
     Close();
@@ -81,7 +81,7 @@ void CMsgSocket::OnReceive(int nErrorCode)
         CAsyncSocket::OnReceive(nErrorCode);
         return;
     }
-    const int32_t missing = m_frames.Missing();
+    const std::int32_t missing = m_frames.Missing();
     if (missing <= 0) {
         // Only a header whose length word is below 4 gets here.
         FailRead(-1);

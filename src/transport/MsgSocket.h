@@ -1,5 +1,4 @@
-#ifndef KORV_TRANSPORT_MSG_SOCKET_H
-#define KORV_TRANSPORT_MSG_SOCKET_H
+#pragma once
 
 #include <cstdint>
 
@@ -27,7 +26,7 @@ public:
     // True: the frame was sent whole, or partly with the rest pending, or its sending failed,
     // the socket was closed and then OnError was called. False: nothing was queued (closed, a frame still pending,
     // null payload, payload over 65531 bytes, or the buffer could not be allocated).
-    bool SendMsg(uint16_t type, const void* payload, uint16_t length);
+    bool SendMsg(std::uint16_t type, const void* payload, std::uint16_t length);
 
     // The peer closed the connection or a send failed hard; every later SendMsg is refused.
     bool IsClosed() const { return m_bClosed; }
@@ -40,21 +39,19 @@ protected:
     void OnClose(int nErrorCode) override;
 
     // payload is valid only during the call; length is the frame length minus 4.
-    virtual void OnMessage(uint16_t type, const unsigned char* payload, int length) = 0;
+    virtual void OnMessage(std::uint16_t type, const unsigned char* payload, int length) = 0;
     // A platform socket error code, or -1 for errors without one.
-    virtual void OnError(int32_t code) = 0;
+    virtual void OnError(std::int32_t code) = 0;
 
     void FlushSend();
 
 private:
     bool m_bClosed;
     bool m_bSendPending;
-    int32_t m_nSent;
-    uint32_t m_nSendCap;
+    std::int32_t m_nSent;
+    std::uint32_t m_nSendCap;
     unsigned char* m_pSendBuf;  // one outgoing frame; length word 0 once sent
     CFrameAssembler m_frames;   // the incoming frame
 
-    void FailRead(int32_t code);
+    void FailRead(std::int32_t code);
 };
-
-#endif

@@ -23,7 +23,7 @@ bool CPayloadReader::ReadString(const char** out)
     return true;
 }
 
-bool CPayloadReader::ReadInt32(int32_t* out)
+bool CPayloadReader::ReadInt32(std::int32_t* out)
 {
     const unsigned char* field = nullptr;
     if (!ReadBytes(4, &field))
@@ -32,7 +32,7 @@ bool CPayloadReader::ReadInt32(int32_t* out)
     return true;
 }
 
-bool CPayloadReader::ReadUInt16(uint16_t* out)
+bool CPayloadReader::ReadUInt16(std::uint16_t* out)
 {
     const unsigned char* field = nullptr;
     if (!ReadBytes(2, &field))

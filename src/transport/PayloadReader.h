@@ -1,5 +1,4 @@
-#ifndef KORV_TRANSPORT_PAYLOAD_READER_H
-#define KORV_TRANSPORT_PAYLOAD_READER_H
+#pragma once
 
 #include <cstddef>
 #include <cstdint>
@@ -12,8 +11,8 @@ public:
 
     // A NUL-terminated string whose NUL lies inside the payload.
     bool ReadString(const char** out);
-    bool ReadInt32(int32_t* out);
-    bool ReadUInt16(uint16_t* out);
+    bool ReadInt32(std::int32_t* out);
+    bool ReadUInt16(std::uint16_t* out);
     // count bytes; *out points at them (at the end of the payload when count is 0).
     bool ReadBytes(size_t count, const unsigned char** out);
 
@@ -21,5 +20,3 @@ private:
     const unsigned char* m_pNext;
     size_t m_nLeft;
 };
-
-#endif

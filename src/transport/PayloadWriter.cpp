@@ -16,14 +16,14 @@ bool CPayloadWriter::WriteString(const char* text)
     return WriteBytes(text, std::strlen(text) + 1);
 }
 
-bool CPayloadWriter::WriteInt32(int32_t value)
+bool CPayloadWriter::WriteInt32(std::int32_t value)
 {
     unsigned char field[4];
     LittleEndian::Put32(field, value);
     return WriteBytes(field, sizeof field);
 }
 
-bool CPayloadWriter::WriteUInt16(uint16_t value)
+bool CPayloadWriter::WriteUInt16(std::uint16_t value)
 {
     unsigned char field[2];
     LittleEndian::Put16(field, value);

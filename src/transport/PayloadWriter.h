@@ -1,5 +1,4 @@
-#ifndef KORV_TRANSPORT_PAYLOAD_WRITER_H
-#define KORV_TRANSPORT_PAYLOAD_WRITER_H
+#pragma once
 
 #include <cstddef>
 #include <cstdint>
@@ -12,8 +11,8 @@ public:
 
     // The text with its NUL.
     bool WriteString(const char* text);
-    bool WriteInt32(int32_t value);
-    bool WriteUInt16(uint16_t value);
+    bool WriteInt32(std::int32_t value);
+    bool WriteUInt16(std::uint16_t value);
     bool WriteBytes(const void* bytes, size_t count);
 
     // Bytes written so far.
@@ -24,5 +23,3 @@ private:
     size_t m_nSize;
     size_t m_nWritten;
 };
-
-#endif

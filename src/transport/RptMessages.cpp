@@ -44,7 +44,7 @@ bool DecodeImageData(const unsigned char* payload, size_t length, ImageDataMsg* 
            in.ReadUInt16(&out->length) && in.ReadBytes(out->length, &out->bytes);
 }
 
-bool DeliverMessage(IRptSockSink* sink, CRptSocket* from, uint16_t type, const unsigned char* payload,
+bool DeliverMessage(IRptSockSink* sink, CRptSocket* from, std::uint16_t type, const unsigned char* payload,
                     int length)
 {
     if (sink == nullptr || length < 0)

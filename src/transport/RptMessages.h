@@ -1,5 +1,4 @@
-#ifndef KORV_TRANSPORT_RPT_MESSAGES_H
-#define KORV_TRANSPORT_RPT_MESSAGES_H
+#pragma once
 
 #include <cstddef>
 #include <cstdint>
@@ -27,8 +26,8 @@ struct QueryMsg {
 struct QueryReplyMsg {
     const char* key;
     const char* value;
-    int32_t total;
-    int32_t offset;
+    std::int32_t total;
+    std::int32_t offset;
     const char* text;
 };
 
@@ -38,25 +37,25 @@ struct ThumbRequestMsg {
 
 struct ThumbDataMsg {
     const char* name;
-    uint16_t length;
+    std::uint16_t length;
     const unsigned char* bytes;
 };
 
 struct ImageRequestMsg {
     const char* name;
-    int32_t param1;
-    int32_t param2;
-    int32_t param3;
+    std::int32_t param1;
+    std::int32_t param2;
+    std::int32_t param3;
 };
 
 struct ImageDataMsg {
     const char* name;
-    int32_t param1;
-    int32_t param2;
-    int32_t param3;
-    int32_t total;
-    int32_t offset;
-    uint16_t length;
+    std::int32_t param1;
+    std::int32_t param2;
+    std::int32_t param3;
+    std::int32_t total;
+    std::int32_t offset;
+    std::uint16_t length;
     const unsigned char* bytes;
 };
 
@@ -70,7 +69,5 @@ bool DecodeImageData(const unsigned char* payload, size_t length, ImageDataMsg* 
 // Decodes a message of any type and calls the sink's slot for it, with `from` as the
 // reporting socket. False, without a call, for an unknown type, a malformed payload, a
 // negative length or a null sink.
-bool DeliverMessage(IRptSockSink* sink, CRptSocket* from, uint16_t type, const unsigned char* payload,
+bool DeliverMessage(IRptSockSink* sink, CRptSocket* from, std::uint16_t type, const unsigned char* payload,
                     int length);
-
-#endif

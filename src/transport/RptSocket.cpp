@@ -30,7 +30,7 @@ bool CRptSocket::SendQuery(const char* key, const char* value)
     CPayloadWriter out(payload.get(), length);
     if (!out.WriteString(key) || !out.WriteString(value))
         return false;
-    return SendMsg(MSG_QUERY, payload.get(), static_cast<uint16_t>(out.Length()));
+    return SendMsg(MSG_QUERY, payload.get(), static_cast<std::uint16_t>(out.Length()));
 }
 
 bool CRptSocket::SendThumbRequest(const char* name)
@@ -40,10 +40,10 @@ bool CRptSocket::SendThumbRequest(const char* name)
     const size_t length = std::strlen(name) + 1;
     if (length > static_cast<size_t>(kMsgMaxPayload))
         return false;
-    return SendMsg(MSG_THUMB_REQUEST, name, static_cast<uint16_t>(length));
+    return SendMsg(MSG_THUMB_REQUEST, name, static_cast<std::uint16_t>(length));
 }
 
-bool CRptSocket::SendImageRequest(const char* name, int32_t param1, int32_t param2, int32_t param3)
+bool CRptSocket::SendImageRequest(const char* name, std::int32_t param1, std::int32_t param2, std::int32_t param3)
 {
     if (name == nullptr)
         return false;
@@ -57,7 +57,7 @@ bool CRptSocket::SendImageRequest(const char* name, int32_t param1, int32_t para
     CPayloadWriter out(payload.get(), length);
     if (!out.WriteString(name) || !out.WriteInt32(param1) || !out.WriteInt32(param2) || !out.WriteInt32(param3))
         return false;
-    return SendMsg(MSG_IMAGE_REQUEST, payload.get(), static_cast<uint16_t>(out.Length()));
+    return SendMsg(MSG_IMAGE_REQUEST, payload.get(), static_cast<std::uint16_t>(out.Length()));
 }
 
 void CRptSocket::OnConnect(int nErrorCode)
@@ -74,13 +74,13 @@ void CRptSocket::OnClose(int nErrorCode)
     CMsgSocket::OnClose(nErrorCode);
 }
 
-void CRptSocket::OnError(int32_t code)
+void CRptSocket::OnError(std::int32_t code)
 {
     if (m_pSink != nullptr)
         m_pSink->OnSockError(this, code);
 }
 
-void CRptSocket::OnMessage(uint16_t type, const unsigned char* payload, int length)
+void CRptSocket::OnMessage(std::uint16_t type, const unsigned char* payload, int length)
 {
     DeliverMessage(m_pSink, this, type, payload, length);
 }

@@ -1,5 +1,4 @@
-#ifndef KORV_TRANSPORT_RPT_SOCKET_H
-#define KORV_TRANSPORT_RPT_SOCKET_H
+#pragma once
 
 #include <cstdint>
 
@@ -22,17 +21,15 @@ public:
     // result of SendMsg.
     bool SendQuery(const char* key, const char* value);
     bool SendThumbRequest(const char* name);
-    bool SendImageRequest(const char* name, int32_t param1, int32_t param2, int32_t param3);
+    bool SendImageRequest(const char* name, std::int32_t param1, std::int32_t param2, std::int32_t param3);
 
 protected:
     void OnConnect(int nErrorCode) override;
     // The sink hears of the close before the socket counts as closed.
     void OnClose(int nErrorCode) override;
-    void OnError(int32_t code) override;
-    void OnMessage(uint16_t type, const unsigned char* payload, int length) override;
+    void OnError(std::int32_t code) override;
+    void OnMessage(std::uint16_t type, const unsigned char* payload, int length) override;
 
 private:
     IRptSockSink* m_pSink;
 };
-
-#endif

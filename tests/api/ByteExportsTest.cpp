@@ -131,7 +131,7 @@ TEST_F(ByteExportsTest, ImageChunksInAnyOrderAndRepeatedAssembleTheImage)
 TEST_F(ByteExportsTest, ImageChunksOutsideTheImageOrEmptyAreIgnored)
 {
     const auto image = PatternBytes(10000, 8);
-    const auto total = static_cast<int32_t>(image.size());
+    const auto total = static_cast<std::int32_t>(image.size());
     std::vector<FakeFrame> frames;
     frames.push_back(FakeFrame::ImageData("img", total, -10, PatternBytes(10, 9)));
     frames.push_back(FakeFrame::ImageData("img", total, total - 5, PatternBytes(10, 9)));

@@ -9,7 +9,7 @@
 namespace {
 
 // Getter bound to a handle, in the (buffer, size) shape ReadText expects.
-auto Text(decltype(&::GetModName) getter, uintptr_t handle)
+auto Text(decltype(&::GetModName) getter, std::uintptr_t handle)
 {
     return [=](char* buffer, unsigned int* size) { return getter(handle, buffer, size); };
 }
@@ -138,7 +138,7 @@ TEST_F(PatientExportsTest, EmptyReplyLeavesAnEmptyDocumentNotThePreviousPatient)
     const std::string text = SamplePatient();
     server.SetHandler([text](const FakeRequest&) {
         return std::vector<FakeFrame>{FakeFrame::QueryReply(
-            static_cast<int32_t>(text.size()), 10, text.substr(10))};
+            static_cast<std::int32_t>(text.size()), 10, text.substr(10))};
     });
     EXPECT_EQ(lib->OpenPatient("H003"), 1);
     EXPECT_EQ(lib->GetModalityCount(), 0);
@@ -196,7 +196,7 @@ TEST_F(PatientExportsTest, ReplyWithoutRootLeavesAnEmptyDocument)
 TEST_F(PatientExportsTest, ChunksThatWouldLandOutsideTheTextAreDropped)
 {
     const std::string text = SamplePatient();
-    const auto total = static_cast<int32_t>(text.size());
+    const auto total = static_cast<std::int32_t>(text.size());
     server.SetHandler([text, total](const FakeRequest&) {
         std::vector<FakeFrame> frames;
         frames.push_back(FakeFrame::QueryReply(total, -5, "<bad>"));

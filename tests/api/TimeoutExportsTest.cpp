@@ -79,14 +79,14 @@ TEST_F(TimeoutExportsTest, HalfATextLeftByATimedOutRequestIsNotCompletedByTheNex
                           "<Modality Name=\"CT\"/></P></ROOT>";
     std::string d = c;
     d.replace(d.find("Patient C"), 9, "Patient D");
-    const auto total = static_cast<int32_t>(c.size());
+    const auto total = static_cast<std::int32_t>(c.size());
     const size_t half = c.size() / 2;
     ASSERT_LT(c.find("Patient C"), half);
     server.SetHandler([c, d, total, half](const FakeRequest& request) {
         if (request.value == "C")  // the first half only, then nothing
             return std::vector<FakeFrame>{FakeFrame::QueryReply(total, 0, c.substr(0, half), "C")};
         return std::vector<FakeFrame>{FakeFrame::QueryReply(
-            total, static_cast<int32_t>(half), d.substr(half), "D")};
+            total, static_cast<std::int32_t>(half), d.substr(half), "D")};
     });
     EXPECT_EQ(lib->OpenPatient("C"), 0);
     // D's reply alone starts with a gap: an empty document, never C's half completed.
@@ -100,7 +100,7 @@ TEST_F(TimeoutExportsTest, HalfATextLeftByATimedOutRequestIsNotCompletedByTheNex
 TEST_F(TimeoutExportsTest, RepeatedRequestForTheSamePatientLetsItsSlowReplyComplete)
 {
     const std::string text = SamplePatient();
-    const auto total = static_cast<int32_t>(text.size());
+    const auto total = static_cast<std::int32_t>(text.size());
     const size_t half = text.size() / 2;
     server.SetHandler([text, total, half](const FakeRequest&) {
         return std::vector<FakeFrame>{FakeFrame::QueryReply(total, 0, text.substr(0, half), "C")};
@@ -109,7 +109,7 @@ TEST_F(TimeoutExportsTest, RepeatedRequestForTheSamePatientLetsItsSlowReplyCompl
     // The rest of the first reply comes while the host asks again.
     server.SetHandler([text, total, half](const FakeRequest&) {
         return std::vector<FakeFrame>{FakeFrame::QueryReply(
-            total, static_cast<int32_t>(half), text.substr(half), "C")};
+            total, static_cast<std::int32_t>(half), text.substr(half), "C")};
     });
     ASSERT_EQ(lib->OpenPatient("C"), 1);
     EXPECT_EQ(ReadText(lib->GetPatientName), kZhangSan);

@@ -1,5 +1,4 @@
-#ifndef KORV_TESTS_LOOP_PUMP_H
-#define KORV_TESTS_LOOP_PUMP_H
+#pragma once
 
 #include <chrono>
 #include <functional>
@@ -28,5 +27,3 @@ inline void PumpFor(CMessageLoop& loop, int ms)
 {
     PumpUntil(loop, [] { return false; }, ms);
 }
-
-#endif

@@ -60,16 +60,16 @@ TEST_F(MessageLoopTest, GetMessageTimesOutWhenNothingIsPosted)
 
 TEST_F(MessageLoopTest, MessagesComeOutInPostingOrder)
 {
-    for (uint32_t i = 0; i < 5; ++i)
-        ASSERT_TRUE(m_loop.Post(ThreadMessage{WM_USER + i, i * 10, -static_cast<intptr_t>(i)}));
+    for (std::uint32_t i = 0; i < 5; ++i)
+        ASSERT_TRUE(m_loop.Post(ThreadMessage{WM_USER + i, i * 10, -static_cast<std::intptr_t>(i)}));
     ThreadMessage msg{};
     ASSERT_TRUE(m_loop.PeekMessage(&msg));
     EXPECT_EQ(msg.message, WM_USER);
-    for (uint32_t i = 1; i < 5; ++i) {
+    for (std::uint32_t i = 1; i < 5; ++i) {
         ASSERT_TRUE(m_loop.GetMessage(&msg, 1000));
         EXPECT_EQ(msg.message, WM_USER + i);
         EXPECT_EQ(msg.wParam, i * 10);
-        EXPECT_EQ(msg.lParam, -static_cast<intptr_t>(i));
+        EXPECT_EQ(msg.lParam, -static_cast<std::intptr_t>(i));
     }
     EXPECT_FALSE(m_loop.PeekMessage(&msg));
 }
@@ -108,7 +108,7 @@ TEST_F(MessageLoopTest, PostedMessagesDoNotStarveSockets)
 {
     ConnectFlooded();
     const int before = m_socket.m_nReceives;
-    for (uint32_t i = 0; i < 200; ++i)
+    for (std::uint32_t i = 0; i < 200; ++i)
         ASSERT_TRUE(m_loop.Post(ThreadMessage{WM_USER, i, 0}));
     ThreadMessage msg{};
     for (int i = 0; i < 100; ++i)

@@ -12,15 +12,15 @@
 
 namespace {
 
-constexpr uint32_t kStop = WM_USER + 1;  // handler posts WM_QUIT to its own thread
+constexpr std::uint32_t kStop = WM_USER + 1;  // handler posts WM_QUIT to its own thread
 
 // Records what reaches each hook, and on which thread.
 class CRecordingThread : public CMsgThread {
 public:
     explicit CRecordingThread(bool initResult = true) : m_bInitResult(initResult) {}
 
-    std::vector<uint32_t> Handled() const { std::lock_guard<std::mutex> g(m_lock); return m_handled; }
-    std::vector<uint32_t> Discarded() const { std::lock_guard<std::mutex> g(m_lock); return m_discarded; }
+    std::vector<std::uint32_t> Handled() const { std::lock_guard<std::mutex> g(m_lock); return m_handled; }
+    std::vector<std::uint32_t> Discarded() const { std::lock_guard<std::mutex> g(m_lock); return m_discarded; }
 
     CEvent m_evExit;
     std::thread::id m_initThread;
@@ -59,20 +59,20 @@ protected:
 private:
     bool m_bInitResult;
     mutable std::mutex m_lock;
-    std::vector<uint32_t> m_handled;
-    std::vector<uint32_t> m_discarded;
+    std::vector<std::uint32_t> m_handled;
+    std::vector<std::uint32_t> m_discarded;
 };
 
 TEST(MsgThreadTest, DispatchesInOrderOnItsOwnThreadUntilQuit)
 {
     CRecordingThread thread;
     ASSERT_TRUE(thread.CreateThread());
-    for (uint32_t i = 10; i < 15; ++i)
+    for (std::uint32_t i = 10; i < 15; ++i)
         ASSERT_TRUE(thread.Post(WM_USER + i, i, 0));
     ASSERT_TRUE(thread.Post(WM_QUIT, 7, 0));
     ASSERT_TRUE(thread.m_evExit.Wait(5000));
 
-    const std::vector<uint32_t> expected{WM_USER + 10, WM_USER + 11, WM_USER + 12, WM_USER + 13, WM_USER + 14};
+    const std::vector<std::uint32_t> expected{WM_USER + 10, WM_USER + 11, WM_USER + 12, WM_USER + 13, WM_USER + 14};
     EXPECT_EQ(thread.Handled(), expected);
     EXPECT_EQ(thread.m_handlerThread, thread.ThreadId());
     EXPECT_EQ(thread.m_initThread, thread.ThreadId());
@@ -88,7 +88,7 @@ TEST(MsgThreadTest, MessagesPostedBeforeTheThreadRunsAreDelivered)
     ASSERT_TRUE(thread.Post(WM_QUIT, 0, 0));
     ASSERT_TRUE(thread.CreateThread());
     ASSERT_TRUE(thread.m_evExit.Wait(5000));
-    EXPECT_EQ(thread.Handled(), std::vector<uint32_t>{WM_USER + 1});
+    EXPECT_EQ(thread.Handled(), std::vector<std::uint32_t>{WM_USER + 1});
 }
 
 TEST(MsgThreadTest, MessagesLeftAfterQuitGoToOnDiscardMessageAndLaterPostsFail)
@@ -101,8 +101,8 @@ TEST(MsgThreadTest, MessagesLeftAfterQuitGoToOnDiscardMessageAndLaterPostsFail)
     ASSERT_TRUE(thread.CreateThread());
     ASSERT_TRUE(thread.m_evExit.Wait(5000));
 
-    EXPECT_EQ(thread.Handled(), std::vector<uint32_t>{WM_USER + 1});
-    EXPECT_EQ(thread.Discarded(), (std::vector<uint32_t>{WM_USER + 2, WM_USER + 3}));
+    EXPECT_EQ(thread.Handled(), std::vector<std::uint32_t>{WM_USER + 1});
+    EXPECT_EQ(thread.Discarded(), (std::vector<std::uint32_t>{WM_USER + 2, WM_USER + 3}));
     // The poster keeps ownership of what a refused message would have carried.
     EXPECT_FALSE(thread.Post(WM_USER + 4, 0, 0));
 }
@@ -113,7 +113,7 @@ TEST(MsgThreadTest, QuitPostedByAHandlerEndsTheLoop)
     ASSERT_TRUE(thread.CreateThread());
     ASSERT_TRUE(thread.Post(kStop, 0, 0));
     ASSERT_TRUE(thread.m_evExit.Wait(5000));
-    EXPECT_EQ(thread.Handled(), std::vector<uint32_t>{kStop});
+    EXPECT_EQ(thread.Handled(), std::vector<std::uint32_t>{kStop});
     EXPECT_EQ(thread.m_nExitInstanceResult, 3);
 }
 
@@ -124,7 +124,7 @@ TEST(MsgThreadTest, FailedInitInstanceSkipsTheLoopButStillExits)
     ASSERT_TRUE(thread.CreateThread());
     ASSERT_TRUE(thread.m_evExit.Wait(5000));
     EXPECT_TRUE(thread.Handled().empty());
-    EXPECT_EQ(thread.Discarded(), std::vector<uint32_t>{WM_USER + 1});
+    EXPECT_EQ(thread.Discarded(), std::vector<std::uint32_t>{WM_USER + 1});
 }
 
 TEST(MsgThreadTest, JoinReturnsOnlyAfterExitInstanceHasFinished)
@@ -163,7 +163,7 @@ TEST(MsgThreadTest, StartsOnlyOnce)
 // A worker that owns a socket: its notifications run on the worker, between its messages.
 class CSocketOwningThread : public CMsgThread {
 public:
-    static constexpr uint32_t kConnect = WM_USER + 50;
+    static constexpr std::uint32_t kConnect = WM_USER + 50;
 
     explicit CSocketOwningThread(unsigned port) : m_nPort(port), m_socket(*this) {}
 

@@ -1,5 +1,4 @@
-#ifndef KORV_TESTS_RAW_PEER_H
-#define KORV_TESTS_RAW_PEER_H
+#pragma once
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -129,5 +128,3 @@ inline unsigned UnusedPort()
     RawListener listener;
     return listener.Port();
 }
-
-#endif

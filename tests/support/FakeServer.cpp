@@ -10,7 +10,7 @@
 
 namespace {
 
-enum : uint32_t {
+enum : std::uint32_t {
     kMsgSend = WM_USER + 1,  // wParam: std::vector<FakeFrame>* owned by the message
     kMsgCloseClients,
     kMsgFlush,
@@ -19,7 +19,7 @@ enum : uint32_t {
 
 }  // namespace
 
-FakeFrame FakeFrame::QueryReply(int32_t total, int32_t offset, const std::string& text,
+FakeFrame FakeFrame::QueryReply(std::int32_t total, std::int32_t offset, const std::string& text,
                                 const std::string& value)
 {
     FakeFrame frame;
@@ -30,10 +30,10 @@ FakeFrame FakeFrame::QueryReply(int32_t total, int32_t offset, const std::string
 
 FakeFrame FakeFrame::ThumbData(const std::string& name, const std::vector<unsigned char>& bytes)
 {
-    return ThumbDataWithLength(name, static_cast<uint16_t>(bytes.size()), bytes);
+    return ThumbDataWithLength(name, static_cast<std::uint16_t>(bytes.size()), bytes);
 }
 
-FakeFrame FakeFrame::ThumbDataWithLength(const std::string& name, uint16_t length,
+FakeFrame FakeFrame::ThumbDataWithLength(const std::string& name, std::uint16_t length,
                                          const std::vector<unsigned char>& bytes)
 {
     FakeFrame frame;
@@ -42,7 +42,7 @@ FakeFrame FakeFrame::ThumbDataWithLength(const std::string& name, uint16_t lengt
     return frame;
 }
 
-FakeFrame FakeFrame::ImageData(const std::string& name, int32_t total, int32_t offset,
+FakeFrame FakeFrame::ImageData(const std::string& name, std::int32_t total, std::int32_t offset,
                                const std::vector<unsigned char>& bytes)
 {
     FakeFrame frame;
@@ -63,11 +63,11 @@ std::vector<FakeFrame> QueryReplyChunks(const std::string& text, size_t chunkSiz
                                         const std::string& value)
 {
     std::vector<FakeFrame> frames;
-    const auto total = static_cast<int32_t>(text.size());
+    const auto total = static_cast<std::int32_t>(text.size());
     size_t offset = 0;
     do {
         const size_t length = std::min(chunkSize, text.size() - offset);
-        frames.push_back(FakeFrame::QueryReply(total, static_cast<int32_t>(offset),
+        frames.push_back(FakeFrame::QueryReply(total, static_cast<std::int32_t>(offset),
                                                text.substr(offset, length), value));
         offset += length;
     } while (offset < text.size());
@@ -85,12 +85,12 @@ std::vector<FakeFrame> ImageChunks(const std::string& name, const std::vector<un
                                    size_t chunkSize)
 {
     std::vector<FakeFrame> frames;
-    const auto total = static_cast<int32_t>(image.size());
+    const auto total = static_cast<std::int32_t>(image.size());
     for (size_t offset = 0; offset < image.size(); offset += chunkSize) {
         const size_t length = std::min(chunkSize, image.size() - offset);
         std::vector<unsigned char> chunk(image.begin() + static_cast<long>(offset),
                                          image.begin() + static_cast<long>(offset + length));
-        frames.push_back(FakeFrame::ImageData(name, total, static_cast<int32_t>(offset), chunk));
+        frames.push_back(FakeFrame::ImageData(name, total, static_cast<std::int32_t>(offset), chunk));
     }
     return frames;
 }
@@ -160,7 +160,7 @@ private:
             if (frame.raw) {
                 Send(frame.payload.data(), static_cast<int>(frame.payload.size()));
             } else if (!SendMsg(frame.type, frame.payload.data(),
-                                static_cast<uint16_t>(frame.payload.size()))) {
+                                static_cast<std::uint16_t>(frame.payload.size()))) {
                 break;
             }
             m_outgoing.pop_front();
@@ -189,7 +189,7 @@ private:
         request.name = name;
         m_server.OnRequest(this, request);
     }
-    void OnImageRequest(CRptSocket*, const char* name, int32_t p1, int32_t p2, int32_t p3) override
+    void OnImageRequest(CRptSocket*, const char* name, std::int32_t p1, std::int32_t p2, std::int32_t p3) override
     {
         FakeRequest request;
         request.type = MSG_IMAGE_REQUEST;
@@ -314,14 +314,14 @@ std::vector<FakeRequest> CFakeServer::Requests() const
     return m_requests;
 }
 
-size_t CFakeServer::RequestCount(uint16_t type) const
+size_t CFakeServer::RequestCount(std::uint16_t type) const
 {
     std::lock_guard<std::mutex> lock(m_lock);
     return static_cast<size_t>(std::count_if(m_requests.begin(), m_requests.end(),
                                              [type](const FakeRequest& r) { return r.type == type; }));
 }
 
-bool CFakeServer::WaitForRequests(size_t count, uint32_t timeoutMs) const
+bool CFakeServer::WaitForRequests(size_t count, std::uint32_t timeoutMs) const
 {
     std::unique_lock<std::mutex> lock(m_lock);
     return m_requestArrived.wait_for(lock, std::chrono::milliseconds(timeoutMs),
@@ -331,11 +331,11 @@ bool CFakeServer::WaitForRequests(size_t count, uint32_t timeoutMs) const
 void CFakeServer::Send(std::vector<FakeFrame> frames)
 {
     auto* owned = new std::vector<FakeFrame>(std::move(frames));
-    if (!Post(kMsgSend, reinterpret_cast<uintptr_t>(owned), 0))
+    if (!Post(kMsgSend, reinterpret_cast<std::uintptr_t>(owned), 0))
         delete owned;
 }
 
-void CFakeServer::SendLater(std::vector<FakeFrame> frames, uint32_t delayMs)
+void CFakeServer::SendLater(std::vector<FakeFrame> frames, std::uint32_t delayMs)
 {
     std::lock_guard<std::mutex> lock(m_lock);
     m_senders.emplace_back([this, frames = std::move(frames), delayMs]() mutable {
@@ -349,7 +349,7 @@ void CFakeServer::CloseClients()
     Post(kMsgCloseClients, 0, 0);
 }
 
-bool CFakeServer::Flush(uint32_t timeoutMs)
+bool CFakeServer::Flush(std::uint32_t timeoutMs)
 {
     m_evFlushed.Reset();
     Post(kMsgFlush, 0, 0);

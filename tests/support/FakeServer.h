@@ -14,7 +14,7 @@
 
 // One frame the fake server sends: a message of the protocol, or raw bytes for broken ones.
 struct FakeFrame {
-    uint16_t type = 0;
+    std::uint16_t type = 0;
     std::vector<unsigned char> payload;
     bool raw = false;  // payload goes on the wire as it is, without a frame header
     // Sent over and over, after the frames queued with it, until the connection's next
@@ -22,12 +22,12 @@ struct FakeFrame {
     bool repeat = false;
 
     // `value` is the identifier the reply echoes ("" echoes nothing).
-    static FakeFrame QueryReply(int32_t total, int32_t offset, const std::string& text,
+    static FakeFrame QueryReply(std::int32_t total, std::int32_t offset, const std::string& text,
                                 const std::string& value = "");
     static FakeFrame ThumbData(const std::string& name, const std::vector<unsigned char>& bytes);
-    static FakeFrame ThumbDataWithLength(const std::string& name, uint16_t length,
+    static FakeFrame ThumbDataWithLength(const std::string& name, std::uint16_t length,
                                          const std::vector<unsigned char>& bytes);
-    static FakeFrame ImageData(const std::string& name, int32_t total, int32_t offset,
+    static FakeFrame ImageData(const std::string& name, std::int32_t total, std::int32_t offset,
                                const std::vector<unsigned char>& bytes);
     static FakeFrame Raw(const std::vector<unsigned char>& bytes);
 };
@@ -43,11 +43,11 @@ std::vector<FakeFrame> ImageChunks(const std::string& name, const std::vector<un
 
 // A request the fake server received.
 struct FakeRequest {
-    uint16_t type = 0;
+    std::uint16_t type = 0;
     std::string key;    // MSG_QUERY
     std::string value;  // MSG_QUERY
     std::string name;   // MSG_THUMB_REQUEST, MSG_IMAGE_REQUEST
-    int32_t param1 = 0, param2 = 0, param3 = 0;
+    std::int32_t param1 = 0, param2 = 0, param3 = 0;
 };
 
 // A scriptable server on 127.0.0.1 with its own thread, built on the library's transport.
@@ -66,17 +66,17 @@ public:
 
     void SetHandler(Handler handler);
     std::vector<FakeRequest> Requests() const;
-    size_t RequestCount(uint16_t type) const;
+    size_t RequestCount(std::uint16_t type) const;
     // Waits up to timeoutMs until at least count requests have arrived.
-    bool WaitForRequests(size_t count, uint32_t timeoutMs) const;
+    bool WaitForRequests(size_t count, std::uint32_t timeoutMs) const;
 
     void Send(std::vector<FakeFrame> frames);
     // Sends the frames after delayMs, from another thread (a reply the server is slow with).
-    void SendLater(std::vector<FakeFrame> frames, uint32_t delayMs);
+    void SendLater(std::vector<FakeFrame> frames, std::uint32_t delayMs);
     // Closes every client connection from the server's side.
     void CloseClients();
     // Waits until every queued frame has been handed to the platform.
-    bool Flush(uint32_t timeoutMs);
+    bool Flush(std::uint32_t timeoutMs);
 
     class CListener;
     class CConnection;

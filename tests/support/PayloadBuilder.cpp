@@ -29,13 +29,13 @@ CPayloadBuilder& CPayloadBuilder::Str(const std::string& text)
     return *this;
 }
 
-CPayloadBuilder& CPayloadBuilder::I32(int32_t value)
+CPayloadBuilder& CPayloadBuilder::I32(std::int32_t value)
 {
     Append(m_bytes, 4, [&](CPayloadWriter& w) { return w.WriteInt32(value); });
     return *this;
 }
 
-CPayloadBuilder& CPayloadBuilder::U16(uint16_t value)
+CPayloadBuilder& CPayloadBuilder::U16(std::uint16_t value)
 {
     Append(m_bytes, 2, [&](CPayloadWriter& w) { return w.WriteUInt16(value); });
     return *this;

@@ -10,8 +10,8 @@ class CPayloadBuilder {
 public:
     // The text and its NUL.
     CPayloadBuilder& Str(const std::string& text);
-    CPayloadBuilder& I32(int32_t value);
-    CPayloadBuilder& U16(uint16_t value);
+    CPayloadBuilder& I32(std::int32_t value);
+    CPayloadBuilder& U16(std::uint16_t value);
     // Bytes as they are (no count before them).
     CPayloadBuilder& Raw(const std::vector<unsigned char>& bytes);
 

@@ -10,7 +10,7 @@ Bytes QueryPayload(const std::string& key, const std::string& value)
     return CPayloadBuilder().Str(key).Str(value).Get();
 }
 
-Bytes QueryReplyPayload(const std::string& key, const std::string& value, int32_t total, int32_t offset,
+Bytes QueryReplyPayload(const std::string& key, const std::string& value, std::int32_t total, std::int32_t offset,
                         const std::string& text)
 {
     return CPayloadBuilder().Str(key).Str(value).I32(total).I32(offset).Str(text).Get();
@@ -21,27 +21,27 @@ Bytes ThumbRequestPayload(const std::string& name)
     return CPayloadBuilder().Str(name).Get();
 }
 
-Bytes ThumbDataPayload(const std::string& name, uint16_t length, const Bytes& bytes)
+Bytes ThumbDataPayload(const std::string& name, std::uint16_t length, const Bytes& bytes)
 {
     return CPayloadBuilder().Str(name).U16(length).Raw(bytes).Get();
 }
 
 Bytes ThumbDataPayload(const std::string& name, const Bytes& bytes)
 {
-    return ThumbDataPayload(name, static_cast<uint16_t>(bytes.size()), bytes);
+    return ThumbDataPayload(name, static_cast<std::uint16_t>(bytes.size()), bytes);
 }
 
-Bytes ImageRequestPayload(const std::string& name, int32_t p1, int32_t p2, int32_t p3)
+Bytes ImageRequestPayload(const std::string& name, std::int32_t p1, std::int32_t p2, std::int32_t p3)
 {
     return CPayloadBuilder().Str(name).I32(p1).I32(p2).I32(p3).Get();
 }
 
-Bytes ImageDataPayload(const std::string& name, int32_t p1, int32_t p2, int32_t p3, int32_t total, int32_t offset,
+Bytes ImageDataPayload(const std::string& name, std::int32_t p1, std::int32_t p2, std::int32_t p3, std::int32_t total, std::int32_t offset,
                        const Bytes& bytes)
 {
     return CPayloadBuilder()
         .Str(name).I32(p1).I32(p2).I32(p3).I32(total).I32(offset)
-        .U16(static_cast<uint16_t>(bytes.size())).Raw(bytes).Get();
+        .U16(static_cast<std::uint16_t>(bytes.size())).Raw(bytes).Get();
 }
 
 Bytes Pattern(size_t size, unsigned seed)
@@ -52,20 +52,20 @@ Bytes Pattern(size_t size, unsigned seed)
     return out;
 }
 
-Bytes Frame(uint16_t type, const Bytes& payload)
+Bytes Frame(std::uint16_t type, const Bytes& payload)
 {
     if (payload.size() > static_cast<size_t>(kMsgMaxPayload))
         std::abort();
     unsigned char* block = nullptr;
-    uint32_t capacity = 0;
-    if (!EncodeFrame(&block, &capacity, type, payload.data(), static_cast<uint16_t>(payload.size())))
+    std::uint32_t capacity = 0;
+    if (!EncodeFrame(&block, &capacity, type, payload.data(), static_cast<std::uint16_t>(payload.size())))
         std::abort();
     Bytes frame(block, block + kMsgHeaderSize + payload.size());
     delete[] block;
     return frame;
 }
 
-Bytes RawFrame(uint16_t lengthWord, uint16_t type, const Bytes& payload)
+Bytes RawFrame(std::uint16_t lengthWord, std::uint16_t type, const Bytes& payload)
 {
     Bytes out(kMsgHeaderSize + payload.size());
     out[0] = static_cast<unsigned char>(lengthWord);

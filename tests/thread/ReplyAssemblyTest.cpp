@@ -16,14 +16,14 @@ using Result = CReplyAssembly::Result;
 class ReplyAssemblyTest : public ::testing::Test {
 protected:
     // Adds a chunk of `image` and checks the memory bound after it.
-    Result AddImage(int32_t total, int32_t offset, const std::vector<unsigned char>& image, size_t length)
+    Result AddImage(std::int32_t total, std::int32_t offset, const std::vector<unsigned char>& image, size_t length)
     {
         const Result result = image_.Add(total, offset, image.data() + offset, length);
         if (checkBound_)
             ExpectWithinBound(image_);
         return result;
     }
-    Result AddFill(int32_t total, int32_t offset, size_t length, unsigned char value)
+    Result AddFill(std::int32_t total, std::int32_t offset, size_t length, unsigned char value)
     {
         const std::vector<unsigned char> bytes(length, value);
         const Result result = image_.Add(total, offset, bytes.data(), length);
@@ -105,8 +105,8 @@ TEST_F(ReplyAssemblyTest, ChunksOutsideTheirTotalAreDroppedAndAnotherTotalStarts
 TEST_F(ReplyAssemblyTest, TotalsAboveTheLimitsAreRefused)
 {
     const unsigned char byte = 'x';
-    const auto maxImage = static_cast<int32_t>(CReplyAssembly::kMaxImageTotal);
-    const auto maxText = static_cast<int32_t>(CReplyAssembly::kMaxTextTotal);
+    const auto maxImage = static_cast<std::int32_t>(CReplyAssembly::kMaxImageTotal);
+    const auto maxText = static_cast<std::int32_t>(CReplyAssembly::kMaxTextTotal);
     EXPECT_EQ(CReplyAssembly::kMaxImageTotal, sizeof(void*) == 4 ? 512u << 20 : 1024u << 20);
     EXPECT_EQ(image_.Add(0x7fffffff, 0, &byte, 1), Result::Dropped);
     EXPECT_EQ(image_.Add(maxImage + 1, 0, &byte, 1), Result::Dropped);
@@ -128,7 +128,7 @@ TEST_F(ReplyAssemblyTest, AscendingTilingChunksFillOneBufferOfExactlyTheTotal)
     const auto image = Pattern(total);
     Result result = Result::Partial;
     for (size_t offset = 0; offset < total; offset += 65000)
-        result = AddImage(static_cast<int32_t>(total), static_cast<int32_t>(offset), image,
+        result = AddImage(static_cast<std::int32_t>(total), static_cast<std::int32_t>(offset), image,
                           std::min<size_t>(65000, total - offset));
     EXPECT_EQ(result, Result::Complete);
     EXPECT_TRUE(ImageEquals(image));
@@ -138,7 +138,7 @@ TEST_F(ReplyAssemblyTest, AscendingTilingChunksFillOneBufferOfExactlyTheTotal)
     image_.Clear();
     checkBound_ = false;
     for (size_t offset = 0; offset < total; offset += 65000)
-        result = AddImage(static_cast<int32_t>(total), static_cast<int32_t>(offset), image,
+        result = AddImage(static_cast<std::int32_t>(total), static_cast<std::int32_t>(offset), image,
                           std::min<size_t>(65000, total - offset));
     EXPECT_EQ(result, Result::Complete);
     EXPECT_EQ(image_.HeldBytes(), total);
@@ -157,7 +157,7 @@ TEST_F(ReplyAssemblyTest, ReversedAndShuffledImagesCompleteWithTheirBytes)
         image_.Release();
         Result result = Result::Partial;
         for (size_t i = 0; i < offsets.size(); ++i) {
-            result = AddImage(static_cast<int32_t>(total), static_cast<int32_t>(offsets[i]), image,
+            result = AddImage(static_cast<std::int32_t>(total), static_cast<std::int32_t>(offsets[i]), image,
                               std::min(chunk, total - offsets[i]));
             ASSERT_EQ(result == Result::Complete, i + 1 == offsets.size()) << "round " << round << " chunk " << i;
         }
@@ -171,13 +171,13 @@ TEST_F(ReplyAssemblyTest, ReversedAndShuffledImagesCompleteWithTheirBytes)
 TEST_F(ReplyAssemblyTest, SparseOneByteChunksOfAHugeImageHoldAboutWhatArrived)
 {
     // 16 MiB of messages, each one byte at a scattered page of the largest image accepted.
-    const auto total = static_cast<int32_t>(CReplyAssembly::kMaxImageTotal);
-    const uint32_t pages = CReplyAssembly::kMaxImageTotal / 4096;
+    const auto total = static_cast<std::int32_t>(CReplyAssembly::kMaxImageTotal);
+    const std::uint32_t pages = CReplyAssembly::kMaxImageTotal / 4096;
     std::mt19937 random(7);
     const unsigned char byte = 'x';
     size_t chunks = 0;
     while (image_.ReceivedBytes() < 16u * 1024 * 1024) {
-        const auto offset = static_cast<int32_t>((random() % pages) * 4096 + random() % 4096);
+        const auto offset = static_cast<std::int32_t>((random() % pages) * 4096 + random() % 4096);
         ASSERT_NE(image_.Add(total, offset, &byte, 1), Result::Dropped);
         if (++chunks % 4096 == 0)
             ExpectWithinBound(image_);
@@ -189,10 +189,10 @@ TEST_F(ReplyAssemblyTest, SparseOneByteChunksOfAHugeImageHoldAboutWhatArrived)
 
 TEST_F(ReplyAssemblyTest, SparseTextHoldsAboutWhatArrivedAndEndsAtItsFirstGap)
 {
-    const auto total = static_cast<int32_t>(CReplyAssembly::kMaxTextTotal);
+    const auto total = static_cast<std::int32_t>(CReplyAssembly::kMaxTextTotal);
     std::mt19937 random(9);
     while (text_.ReceivedBytes() < 16u * 1024 * 1024) {
-        const auto offset = static_cast<int32_t>(1 + random() % (CReplyAssembly::kMaxTextTotal - 2));
+        const auto offset = static_cast<std::int32_t>(1 + random() % (CReplyAssembly::kMaxTextTotal - 2));
         ASSERT_EQ(text_.Add(total, offset, reinterpret_cast<const unsigned char*>("y"), 1), Result::Partial);
     }
     ExpectWithinBound(text_);
@@ -207,12 +207,12 @@ TEST_F(ReplyAssemblyTest, MillionsOfDistinctOneByteChunksNeedNoPerChunkMap)
     // Three million one-byte chunks of a three-million-byte image, in random order.
     const size_t total = 3000000;
     const auto image = Pattern(total);
-    std::vector<uint32_t> offsets(total);
+    std::vector<std::uint32_t> offsets(total);
     std::iota(offsets.begin(), offsets.end(), 0u);
     std::shuffle(offsets.begin(), offsets.end(), std::mt19937(3));
     size_t held = 0;
     for (size_t i = 0; i < total; ++i) {
-        const Result result = image_.Add(static_cast<int32_t>(total), static_cast<int32_t>(offsets[i]),
+        const Result result = image_.Add(static_cast<std::int32_t>(total), static_cast<std::int32_t>(offsets[i]),
                                          image.data() + offsets[i], 1);
         ASSERT_EQ(result == Result::Complete, i + 1 == total) << i;
         held = std::max(held, image_.HeldBytes());
@@ -229,7 +229,7 @@ TEST_F(ReplyAssemblyTest, TextCompletesWithTheChunkThatReachesItsTotal)
 {
     const std::string text = "<ROOT><P Name=\"a\"/></ROOT>";
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    const auto total = static_cast<int32_t>(text.size());
+    const auto total = static_cast<std::int32_t>(text.size());
     EXPECT_EQ(text_.Add(total, 10, bytes + 10, 10), Result::Partial);  // out of order
     EXPECT_EQ(text_.Add(total, 0, bytes, 10), Result::Partial);
     EXPECT_EQ(text_.Add(total, 20, bytes + 20, text.size() - 20), Result::Complete);

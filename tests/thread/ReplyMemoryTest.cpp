@@ -14,7 +14,7 @@
 
 namespace {
 
-uint64_t ReceivedBytes(CRptSockThread& thread)
+std::uint64_t ReceivedBytes(CRptSockThread& thread)
 {
     std::lock_guard<std::mutex> lock(thread.DataLock());
     return thread.m_mapChunks.ReceivedBytes();
@@ -29,22 +29,22 @@ TEST(ReplyMemoryTest, SparseChunksOfAHugeDeclaredImageHoldAboutWhatArrived)
     ASSERT_TRUE(thread->m_evStarted.Wait(5000));
     thread->Post(WM_RPT_CONNECT, 0, 0);
     ASSERT_TRUE(thread->m_evConnect.Wait(5000) && thread->m_bConnected);
-    thread->Post(WM_RPT_GETIMAGE, reinterpret_cast<uintptr_t>(NewMessageText("x")), 0);
+    thread->Post(WM_RPT_GETIMAGE, reinterpret_cast<std::uintptr_t>(NewMessageText("x")), 0);
     ASSERT_TRUE(server.WaitForRequests(1, 5000));
 
     // 40,000 one-byte chunks, each on its own page of a 1 GiB image.
-    const auto total = static_cast<int32_t>(CReplyAssembly::kMaxImageTotal);
+    const auto total = static_cast<std::int32_t>(CReplyAssembly::kMaxImageTotal);
     constexpr int kChunks = 40000;
     std::mt19937 random(5);
     for (int batch = 0; batch < kChunks / 1000; ++batch) {
         std::vector<FakeFrame> frames;
         for (int i = 0; i < 1000; ++i)
-            frames.push_back(FakeFrame::ImageData("x", total, static_cast<int32_t>((random() % (total / 4096)) * 4096),
+            frames.push_back(FakeFrame::ImageData("x", total, static_cast<std::int32_t>((random() % (total / 4096)) * 4096),
                                                   {static_cast<unsigned char>(i)}));
         server.Send(std::move(frames));
     }
     ASSERT_TRUE(server.Flush(30000));
-    const uint64_t expected = uint64_t{kChunks} * (1 + CReplyAssembly::kImageMessageCost);
+    const std::uint64_t expected = std::uint64_t{kChunks} * (1 + CReplyAssembly::kImageMessageCost);
     for (int i = 0; i < 3000 && ReceivedBytes(*thread) < expected; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     {
@@ -53,7 +53,7 @@ TEST(ReplyMemoryTest, SparseChunksOfAHugeDeclaredImageHoldAboutWhatArrived)
         EXPECT_LE(thread->m_mapChunks.HeldBytes(), 2 * expected + CReplyAssembly::kSlack);
         EXPECT_FALSE(thread->m_bImageValid);
         // Nothing to copy from an image that has not all come, whatever its declared size.
-        uint32_t size = 0;
+        std::uint32_t size = 0;
         EXPECT_FALSE(thread->CopyImageData(nullptr, &size));
         EXPECT_EQ(size, 0u);
     }

@@ -81,8 +81,8 @@ TEST(SocketThreadTest, LeftOverRequestsAreReleasedWhenTheThreadStops)
     // Run under the asan preset: a leaked request text fails the test there.
     auto thread = std::make_unique<CRptSockThread>("127.0.0.1", 1);
     thread->Post(WM_QUIT, 0, 0);
-    thread->Post(WM_RPT_GETTHUMB, reinterpret_cast<uintptr_t>(NewMessageText("t")), 0);
-    thread->Post(WM_RPT_OPENPATIENT, reinterpret_cast<uintptr_t>(NewMessageText("p")), 0);
+    thread->Post(WM_RPT_GETTHUMB, reinterpret_cast<std::uintptr_t>(NewMessageText("t")), 0);
+    thread->Post(WM_RPT_OPENPATIENT, reinterpret_cast<std::uintptr_t>(NewMessageText("p")), 0);
     ASSERT_TRUE(thread->CreateThread());
     EXPECT_TRUE(thread->m_evExit.Wait(5000));
 }
@@ -116,7 +116,7 @@ TEST(SocketThreadTest, AfterTheServerClosesARequestSendsNothingAndSetsNoEvent)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
 
     runner.thread->ResetEvents();
-    runner.thread->Post(WM_RPT_OPENPATIENT, reinterpret_cast<uintptr_t>(NewMessageText("H1")), 0);
+    runner.thread->Post(WM_RPT_OPENPATIENT, reinterpret_cast<std::uintptr_t>(NewMessageText("H1")), 0);
     EXPECT_FALSE(runner.thread->m_evPatient.Wait(300));
     EXPECT_TRUE(runner.thread->m_bConnected);
     EXPECT_TRUE(server.Requests().empty());

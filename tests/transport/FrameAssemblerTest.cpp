@@ -17,7 +17,7 @@ namespace {
 class FrameAssemblerTest : public ::testing::Test {
 protected:
     struct Delivered {
-        uint16_t type;
+        std::uint16_t type;
         Bytes payload;
         int step;
     };
@@ -31,7 +31,7 @@ protected:
             return false;
         ++m_nSteps;
         EXPECT_TRUE(m_frames.Reserve());
-        const int32_t missing = m_frames.Missing();
+        const std::int32_t missing = m_frames.Missing();
         m_asked.push_back(missing);
         if (missing <= 0) {
             m_bBroken = true;
@@ -40,7 +40,7 @@ protected:
         const size_t count = std::min(m_queued.size(), static_cast<size_t>(missing));
         std::memcpy(m_frames.Space(), m_queued.data(), count);
         m_queued.erase(m_queued.begin(), m_queued.begin() + static_cast<long>(count));
-        switch (m_frames.Commit(static_cast<int32_t>(count))) {
+        switch (m_frames.Commit(static_cast<std::int32_t>(count))) {
         case CFrameAssembler::Result::Partial:
             break;
         case CFrameAssembler::Result::Broken:
@@ -64,7 +64,7 @@ protected:
 
     CFrameAssembler m_frames;
     Bytes m_queued;
-    std::vector<int32_t> m_asked;
+    std::vector<std::int32_t> m_asked;
     std::vector<Delivered> m_delivered;
     int m_nSteps = 0;
     bool m_bBroken = false;
@@ -84,7 +84,7 @@ TEST_F(FrameAssemblerTest, AsksForTheRestOfTheHeaderThenTheRestOfTheFrameAndNoMo
     Queue(second);
     StepAll();
 
-    EXPECT_EQ(m_asked, (std::vector<int32_t>{4, 3, 2, 1, 5, 4, 5}));
+    EXPECT_EQ(m_asked, (std::vector<std::int32_t>{4, 3, 2, 1, 5, 4, 5}));
     ASSERT_EQ(m_delivered.size(), 2u);
     EXPECT_EQ(m_delivered[0].payload, (Bytes{'n', 'a', 'm', 'e', 0}));
     EXPECT_EQ(m_delivered[0].step, 5);
@@ -104,7 +104,7 @@ TEST_F(FrameAssemblerTest, LengthFourFrameIsCompleteWithItsHeader)
 
 TEST_F(FrameAssemblerTest, LengthWordBelowFourIsBrokenAndAsksForNothingMore)
 {
-    for (uint16_t lengthWord : {uint16_t{0}, uint16_t{1}, uint16_t{3}}) {
+    for (std::uint16_t lengthWord : {std::uint16_t{0}, std::uint16_t{1}, std::uint16_t{3}}) {
         CFrameAssembler frames;
         ASSERT_TRUE(frames.Reserve());
         const unsigned char header[4] = {static_cast<unsigned char>(lengthWord), 0, 1, 0};
@@ -123,7 +123,7 @@ TEST_F(FrameAssemblerTest, BufferGrowsToTheLargestFrameKeepsItsHeaderAndIsReused
     Queue(Frame(MSG_THUMB_DATA, Pattern(20, 2)));
     Queue(Frame(MSG_THUMB_DATA, Pattern(300, 3)));
     Queue(RawFrame(0xFFFF, MSG_IMAGE_DATA, Pattern(kMsgMaxPayload, 4)));
-    std::vector<int32_t> capacities;
+    std::vector<std::int32_t> capacities;
     while (Step())
         capacities.push_back(m_frames.Capacity());
     ASSERT_EQ(m_delivered.size(), 4u);
@@ -134,7 +134,7 @@ TEST_F(FrameAssemblerTest, BufferGrowsToTheLargestFrameKeepsItsHeaderAndIsReused
     EXPECT_EQ(m_delivered[3].type, MSG_IMAGE_DATA);
     EXPECT_EQ(m_delivered[3].payload, Pattern(kMsgMaxPayload, 4));
     // Header steps use the 4-byte start; each body step holds exactly the largest frame so far.
-    EXPECT_EQ(capacities, (std::vector<int32_t>{4, 204, 204, 204, 204, 304, 304, 0xFFFF}));
+    EXPECT_EQ(capacities, (std::vector<std::int32_t>{4, 204, 204, 204, 204, 304, 304, 0xFFFF}));
 }
 
 TEST_F(FrameAssemblerTest, DropForgetsAPartialFrame)
@@ -155,7 +155,7 @@ TEST_F(FrameAssemblerTest, DropForgetsAPartialFrame)
 TEST(FrameEncoderTest, FrameIsLengthTypeAndPayloadInABlockGrownOnlyWhenTooSmall)
 {
     unsigned char* block = nullptr;
-    uint32_t capacity = 0;
+    std::uint32_t capacity = 0;
     const Bytes big = Pattern(kMsgMaxPayload, 5);
 
     ASSERT_TRUE(EncodeFrame(&block, &capacity, MSG_THUMB_DATA, big.data(), 100));

@@ -1,5 +1,4 @@
-#ifndef KORV_TESTS_LOOPBACK_FIXTURE_H
-#define KORV_TESTS_LOOPBACK_FIXTURE_H
+#pragma once
 
 #include <gtest/gtest.h>
 
@@ -59,5 +58,3 @@ protected:
     CProbeSocket m_socket;
     RawPeer m_peer;
 };
-
-#endif

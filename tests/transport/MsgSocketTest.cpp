@@ -41,7 +41,7 @@ TEST_F(MsgSocketSendTest, FramesOfChangingSizesTravelWhole)
 {
     const Bytes big = Pattern(300, 3);
     Bytes expected;
-    for (uint16_t size : {uint16_t{100}, uint16_t{10}, uint16_t{300}}) {
+    for (std::uint16_t size : {std::uint16_t{100}, std::uint16_t{10}, std::uint16_t{300}}) {
         ASSERT_TRUE(m_socket.SendMsg(MSG_THUMB_DATA, big.data(), size));
         const Bytes f = Frame(MSG_THUMB_DATA, Bytes(big.begin(), big.begin() + size));
         expected.insert(expected.end(), f.begin(), f.end());
@@ -236,7 +236,7 @@ public:
     std::vector<bool> m_resendAccepted;
     int m_nResends = 0;
 
-    void OnSockError(CRptSocket* from, int32_t code) override
+    void OnSockError(CRptSocket* from, std::int32_t code) override
     {
         CRecordingSink::OnSockError(from, code);
         if (m_nResends++ < 5)  // bounded, should the socket let it nest

@@ -26,8 +26,8 @@ TEST(PayloadWriterTest, FieldsAreLaidOutAsTheReaderTakesThemApart)
     CPayloadReader in(block.data(), out.Length());
     const char* key = nullptr;
     const char* empty = nullptr;
-    int32_t number = 0;
-    uint16_t count = 0;
+    std::int32_t number = 0;
+    std::uint16_t count = 0;
     const unsigned char* bytes = nullptr;
     ASSERT_TRUE(in.ReadString(&key) && in.ReadString(&empty) && in.ReadInt32(&number) && in.ReadUInt16(&count) &&
                 in.ReadBytes(2, &bytes));

@@ -1,5 +1,4 @@
-#ifndef KORV_TESTS_PROBE_SOCKET_H
-#define KORV_TESTS_PROBE_SOCKET_H
+#pragma once
 
 #include <cstdint>
 #include <vector>
@@ -11,7 +10,7 @@
 class CProbeSocket : public CRptSocket {
 public:
     struct Frame {
-        uint16_t type;
+        std::uint16_t type;
         std::vector<unsigned char> payload;
         int notification;
     };
@@ -25,11 +24,9 @@ protected:
         ++m_nNotifications;
         CRptSocket::OnReceive(code);
     }
-    void OnMessage(uint16_t type, const unsigned char* payload, int length) override
+    void OnMessage(std::uint16_t type, const unsigned char* payload, int length) override
     {
         m_frames.push_back(Frame{type, std::vector<unsigned char>(payload, payload + length), m_nNotifications});
         CRptSocket::OnMessage(type, payload, length);
     }
 };
-
-#endif

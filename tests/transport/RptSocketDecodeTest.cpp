@@ -18,17 +18,17 @@ class RptSocketDecodeTest : public ::testing::Test {
 protected:
     // Hands the decoder a heap block of exactly the payload's size, so that any read past
     // its end is an out-of-bounds access the sanitizer build reports.
-    bool Decode(uint16_t type, const Bytes& payload, size_t length, IRptSockSink* sink)
+    bool Decode(std::uint16_t type, const Bytes& payload, size_t length, IRptSockSink* sink)
     {
         std::unique_ptr<unsigned char[]> exact(new unsigned char[length]);
         std::copy(payload.begin(), payload.begin() + static_cast<long>(length), exact.get());
         return DeliverMessage(sink, &m_socket, type, exact.get(), static_cast<int>(length));
     }
-    bool Decode(uint16_t type, const Bytes& payload, size_t length) { return Decode(type, payload, length, &m_sink); }
-    bool Decode(uint16_t type, const Bytes& payload) { return Decode(type, payload, payload.size()); }
+    bool Decode(std::uint16_t type, const Bytes& payload, size_t length) { return Decode(type, payload, length, &m_sink); }
+    bool Decode(std::uint16_t type, const Bytes& payload) { return Decode(type, payload, payload.size()); }
 
     // One well-formed payload of every type with the sink call it must produce.
-    static std::vector<std::pair<uint16_t, Bytes>> ValidMessages()
+    static std::vector<std::pair<std::uint16_t, Bytes>> ValidMessages()
     {
         return {
             {MSG_QUERY, QueryPayload("HISID", "12345")},
@@ -71,7 +71,7 @@ TEST_F(RptSocketDecodeTest, EmptyThumbnailAndEmptyTextChunkArePassedOn)
 TEST_F(RptSocketDecodeTest, UnknownTypesAreIgnored)
 {
     const Bytes payload = QueryPayload("HISID", "12345");
-    for (uint16_t type : {uint16_t{0}, uint16_t{7}, uint16_t{0xFFFF}})
+    for (std::uint16_t type : {std::uint16_t{0}, std::uint16_t{7}, std::uint16_t{0xFFFF}})
         Decode(type, payload);
     EXPECT_TRUE(m_sink.m_calls.empty());
 }
@@ -97,7 +97,7 @@ TEST_F(RptSocketDecodeTest, EveryCutShortMessageIsDroppedWithoutReadingPastItsEn
 TEST_F(RptSocketDecodeTest, StringsWithoutTheirNulAreDropped)
 {
     const Bytes noNul(64, 'a');
-    for (uint16_t type = MSG_QUERY; type <= MSG_IMAGE_DATA; ++type)
+    for (std::uint16_t type = MSG_QUERY; type <= MSG_IMAGE_DATA; ++type)
         Decode(type, noNul);
     // The key ends, the value does not.
     Decode(MSG_QUERY, CPayloadBuilder().Str("HISID").Raw(Bytes{'1', '2'}).Get());

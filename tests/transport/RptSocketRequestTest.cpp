@@ -138,9 +138,9 @@ TEST(RptSocketRoundTripTest, AllSixMessagesTravelBetweenTwoSockets)
     const Bytes reply = QueryReplyPayload("HISID", "12345", 5, 0, "<a/>x");
     const Bytes thumb = ThumbDataPayload("t1", Bytes{0xff, 0xd8});
     const Bytes image = ImageDataPayload("i1", 0, 255, 128, 4, 2, Bytes{7, 8});
-    sendAndWait(server.SendMsg(MSG_QUERY_REPLY, reply.data(), static_cast<uint16_t>(reply.size())));
-    sendAndWait(server.SendMsg(MSG_THUMB_DATA, thumb.data(), static_cast<uint16_t>(thumb.size())));
-    sendAndWait(server.SendMsg(MSG_IMAGE_DATA, image.data(), static_cast<uint16_t>(image.size())));
+    sendAndWait(server.SendMsg(MSG_QUERY_REPLY, reply.data(), static_cast<std::uint16_t>(reply.size())));
+    sendAndWait(server.SendMsg(MSG_THUMB_DATA, thumb.data(), static_cast<std::uint16_t>(thumb.size())));
+    sendAndWait(server.SendMsg(MSG_IMAGE_DATA, image.data(), static_cast<std::uint16_t>(image.size())));
 
     ASSERT_TRUE(PumpUntil(loop, [&] { return serverSink.m_calls.size() >= 3 && clientSink.m_calls.size() >= 4; }));
     EXPECT_EQ(serverSink.m_calls,

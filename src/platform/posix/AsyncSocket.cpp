@@ -35,7 +35,7 @@ auto Uninterrupted(Call call) -> decltype(call())
 const int CAsyncSocket::kSendFlags = MSG_OOB | MSG_DONTROUTE;
 const int CAsyncSocket::kReceiveFlags = MSG_OOB | MSG_PEEK;
 
-void CAsyncSocket::CloseSocketHandle(intptr_t handle)
+void CAsyncSocket::CloseSocketHandle(std::intptr_t handle)
 {
     ::close(static_cast<int>(handle));
 }
@@ -50,7 +50,7 @@ void CAsyncSocket::SetLastError(int code)
     t_nLastError = code;
 }
 
-int CAsyncSocket::OpenHandle(intptr_t* handle)
+int CAsyncSocket::OpenHandle(std::intptr_t* handle)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
@@ -59,13 +59,13 @@ int CAsyncSocket::OpenHandle(intptr_t* handle)
     return 0;
 }
 
-int CAsyncSocket::ResolveHost(const char* host, uint32_t* address)
+int CAsyncSocket::ResolveHost(const char* host, std::uint32_t* address)
 {
     const int resolved = ResolveInet4(host, address);
     return resolved == 0 ? 0 : SocketErrorFromResolver(resolved, errno);
 }
 
-int CAsyncSocket::StartConnect(uint32_t address, unsigned port) const
+int CAsyncSocket::StartConnect(std::uint32_t address, unsigned port) const
 {
     const sockaddr_in addr = Inet4(address, port);
     const int fd = static_cast<int>(m_hSocket);
@@ -78,7 +78,7 @@ int CAsyncSocket::StartConnect(uint32_t address, unsigned port) const
 
 int CAsyncSocket::BindAndListen(const char* address, unsigned port) const
 {
-    uint32_t parsed = 0;
+    std::uint32_t parsed = 0;
     if (!ParseInet4(address, &parsed))
         return WSAEINVAL;
     const sockaddr_in addr = Inet4(parsed, port);
@@ -90,7 +90,7 @@ int CAsyncSocket::BindAndListen(const char* address, unsigned port) const
     return 0;
 }
 
-int CAsyncSocket::AcceptHandle(intptr_t* handle) const
+int CAsyncSocket::AcceptHandle(std::intptr_t* handle) const
 {
     const int fd = Uninterrupted(
         [&] { return ::accept4(static_cast<int>(m_hSocket), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC); });

@@ -25,7 +25,7 @@ void CLoopBackend::Wake()
 {
     if (m_hWake < 0)
         return;
-    const uint64_t one = 1;
+    const std::uint64_t one = 1;
     // A full counter (EAGAIN) already means "wake up"; nothing else can fail here.
     while (::write(static_cast<int>(m_hWake), &one, sizeof one) < 0 && errno == EINTR) {
     }
@@ -45,7 +45,7 @@ static unsigned ToLoopReadiness(short revents)
     return ready;
 }
 
-void CLoopBackend::Wait(LoopWatch* watches, size_t count, uint32_t timeoutMs)
+void CLoopBackend::Wait(LoopWatch* watches, size_t count, std::uint32_t timeoutMs)
 {
     std::vector<pollfd> fds;
     fds.reserve(count + 1);
@@ -69,7 +69,7 @@ void CLoopBackend::Wait(LoopWatch* watches, size_t count, uint32_t timeoutMs)
         return;  // time-out, or a signal: the caller re-checks and waits again
 
     if (fds[0].revents & POLLIN) {
-        uint64_t drained = 0;
+        std::uint64_t drained = 0;
         while (::read(static_cast<int>(m_hWake), &drained, sizeof drained) < 0 && errno == EINTR) {
         }
     }

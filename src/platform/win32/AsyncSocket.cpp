@@ -14,7 +14,7 @@
 
 namespace {
 
-SOCKET Handle(intptr_t socket)
+SOCKET Handle(std::intptr_t socket)
 {
     return static_cast<SOCKET>(socket);
 }
@@ -30,7 +30,7 @@ bool MakeNonBlocking(SOCKET s)
 }
 
 // A fresh socket made non-blocking, or closed again when that fails.
-int TakeHandle(SOCKET s, intptr_t* handle)
+int TakeHandle(SOCKET s, std::intptr_t* handle)
 {
     if (s == INVALID_SOCKET)
         return ::WSAGetLastError();
@@ -39,7 +39,7 @@ int TakeHandle(SOCKET s, intptr_t* handle)
         ::closesocket(s);
         return code;
     }
-    *handle = static_cast<intptr_t>(s);
+    *handle = static_cast<std::intptr_t>(s);
     return 0;
 }
 }  // namespace
@@ -47,7 +47,7 @@ int TakeHandle(SOCKET s, intptr_t* handle)
 const int CAsyncSocket::kSendFlags = MSG_OOB | MSG_DONTROUTE;
 const int CAsyncSocket::kReceiveFlags = MSG_OOB | MSG_PEEK;
 
-void CAsyncSocket::CloseSocketHandle(intptr_t handle)
+void CAsyncSocket::CloseSocketHandle(std::intptr_t handle)
 {
     // closesocket also ends the socket's WSAEventSelect tie with the loop's event.
     ::closesocket(Handle(handle));
@@ -63,18 +63,18 @@ void CAsyncSocket::SetLastError(int code)
     ::WSASetLastError(code);
 }
 
-int CAsyncSocket::OpenHandle(intptr_t* handle)
+int CAsyncSocket::OpenHandle(std::intptr_t* handle)
 {
     return TakeHandle(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP), handle);
 }
 
-int CAsyncSocket::ResolveHost(const char* host, uint32_t* address)
+int CAsyncSocket::ResolveHost(const char* host, std::uint32_t* address)
 {
     // getaddrinfo's results are Windows Sockets codes (WSAHOST_NOT_FOUND, WSATRY_AGAIN, ...).
     return ResolveInet4(host, address);
 }
 
-int CAsyncSocket::StartConnect(uint32_t address, unsigned port) const
+int CAsyncSocket::StartConnect(std::uint32_t address, unsigned port) const
 {
     const sockaddr_in addr = Inet4(address, port);
     if (::connect(Handle(m_hSocket), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0)
@@ -85,7 +85,7 @@ int CAsyncSocket::StartConnect(uint32_t address, unsigned port) const
 
 int CAsyncSocket::BindAndListen(const char* address, unsigned port) const
 {
-    uint32_t parsed = 0;
+    std::uint32_t parsed = 0;
     if (!ParseInet4(address, &parsed))
         return WSAEINVAL;
     const sockaddr_in addr = Inet4(parsed, port);
@@ -97,7 +97,7 @@ int CAsyncSocket::BindAndListen(const char* address, unsigned port) const
     return 0;
 }
 
-int CAsyncSocket::AcceptHandle(intptr_t* handle) const
+int CAsyncSocket::AcceptHandle(std::intptr_t* handle) const
 {
     return TakeHandle(::accept(Handle(m_hSocket), nullptr, nullptr), handle);
 }

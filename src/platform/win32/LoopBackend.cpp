@@ -125,7 +125,7 @@ bool PollWatches(LoopWatch* watches, size_t count)
     return any;
 }
 
-HANDLE WakeEvent(intptr_t handle)
+HANDLE WakeEvent(std::intptr_t handle)
 {
     return reinterpret_cast<HANDLE>(handle);
 }
@@ -133,7 +133,7 @@ HANDLE WakeEvent(intptr_t handle)
 }  // namespace
 
 CLoopBackend::CLoopBackend()
-    : m_hWake(reinterpret_cast<intptr_t>(::CreateEventA(nullptr, FALSE, FALSE, nullptr)))
+    : m_hWake(reinterpret_cast<std::intptr_t>(::CreateEventA(nullptr, FALSE, FALSE, nullptr)))
 {
 }
 
@@ -154,7 +154,7 @@ void CLoopBackend::Wake()
         ::SetEvent(WakeEvent(m_hWake));
 }
 
-void CLoopBackend::Wait(LoopWatch* watches, size_t count, uint32_t timeoutMs)
+void CLoopBackend::Wait(LoopWatch* watches, size_t count, std::uint32_t timeoutMs)
 {
     if (m_hWake == 0) {
         for (size_t i = 0; i < count; ++i)
