@@ -15,7 +15,7 @@ namespace {
 
 constexpr int kPollMs = 10000;
 
-} // namespace
+}  // namespace
 
 CBareClient::~CBareClient()
 {
@@ -77,7 +77,8 @@ bool CBareClient::ReadFrame(std::uint16_t& type)
     return ReadExactly(m_body.data(), m_body.size());
 }
 
-std::uint64_t CBareClient::FetchImage(const std::string& name, unsigned char* into, std::size_t capacity)
+std::uint64_t CBareClient::FetchImage(const std::string& name, unsigned char* into,
+                                      std::size_t capacity)
 {
     if (!Send(MSG_IMAGE_REQUEST, ImageRequestPayload(name))) {
         return 0;
@@ -86,7 +87,8 @@ std::uint64_t CBareClient::FetchImage(const std::string& name, unsigned char* in
     for (;;) {
         std::uint16_t type = 0;
         ImageDataMsg chunk{};
-        if (!ReadFrame(type) || type != MSG_IMAGE_DATA || !DecodeImageData(m_body.data(), m_body.size(), &chunk)) {
+        if (!ReadFrame(type) || type != MSG_IMAGE_DATA ||
+            !DecodeImageData(m_body.data(), m_body.size(), &chunk)) {
             return 0;
         }
         if (chunk.offset < 0 || static_cast<std::size_t>(chunk.offset) + chunk.length > capacity) {
@@ -108,13 +110,16 @@ std::uint64_t CBareClient::FetchPatient(const std::string& id)
     for (;;) {
         std::uint16_t type = 0;
         QueryReplyMsg reply{};
-        if (!ReadFrame(type) || type != MSG_QUERY_REPLY || !DecodeQueryReply(m_body.data(), m_body.size(), &reply)) {
+        if (!ReadFrame(type) || type != MSG_QUERY_REPLY ||
+            !DecodeQueryReply(m_body.data(), m_body.size(), &reply)) {
             return 0;
         }
         // The chunk runs from the text to the payload's last byte, its NUL.
         const unsigned char* const text = reinterpret_cast<const unsigned char*>(reply.text);
-        const std::size_t chunk = static_cast<std::size_t>(m_body.data() + m_body.size() - text) - 1;
-        if (static_cast<std::uint64_t>(reply.offset) + chunk >= static_cast<std::uint64_t>(reply.total)) {
+        const std::size_t chunk =
+            static_cast<std::size_t>(m_body.data() + m_body.size() - text) - 1;
+        if (static_cast<std::uint64_t>(reply.offset) + chunk >=
+            static_cast<std::uint64_t>(reply.total)) {
             return static_cast<std::uint64_t>(reply.total);
         }
     }

@@ -114,7 +114,8 @@ void AddPatient(const fs::path& root, const char* id, const std::string& text)
 {
     WriteFile(root / "patients" / (std::string(id) + ".xml"), text);
     int modalities = 0;
-    for (std::size_t at = text.find("<Modality"); at != std::string::npos; at = text.find("<Modality", at + 1)) {
+    for (std::size_t at = text.find("<Modality"); at != std::string::npos;
+         at = text.find("<Modality", at + 1)) {
         ++modalities;
     }
     g_patients[id] = SPatient{id, text.size(), modalities};
@@ -132,13 +133,15 @@ void FillDataFolder(const fs::path& root)
     AddPatient(root, "D1M", CDocGenerator::Dense(1024 * 1024));
     AddPatient(root, "D16M", CDocGenerator::Dense(16 * 1024 * 1024));
     for (int fields : kFieldCounts) {
-        WriteFile(root / "patients" / (FieldDocId(fields).append(".xml")), CDocGenerator::ByFieldCount(fields));
+        WriteFile(root / "patients" / (FieldDocId(fields).append(".xml")),
+                  CDocGenerator::ByFieldCount(fields));
     }
     for (int megabytes : kImageSizesMb) {
         for (int copy = 0; copy < 2; ++copy) {
             std::string bytes(static_cast<std::size_t>(megabytes) << 20, '\0');
             for (std::size_t i = 0; i < bytes.size(); ++i) {
-                bytes[i] = static_cast<char>(((i * 131) >> 7) ^ (i >> 16) ^ static_cast<std::size_t>(copy * 0x5A));
+                bytes[i] = static_cast<char>(((i * 131) >> 7) ^ (i >> 16) ^
+                                             static_cast<std::size_t>(copy * 0x5A));
             }
             WriteFile(root / "images" / ImageName(megabytes, copy), bytes);
             g_imageSums[ImageName(megabytes, copy)] =
@@ -147,7 +150,8 @@ void FillDataFolder(const fs::path& root)
     }
 }
 
-std::string Text(int (*getter)(std::uintptr_t, char*, unsigned int*), std::uintptr_t handle, std::vector<char>& buffer)
+std::string Text(int (*getter)(std::uintptr_t, char*, unsigned int*), std::uintptr_t handle,
+                 std::vector<char>& buffer)
 {
     unsigned int size = 0;
     if (!getter(handle, nullptr, &size)) {
@@ -193,8 +197,8 @@ void BM_GetterWalk(benchmark::State& state)
         return;
     }
     // The patient's own fields hang off the root, outside the modality walk.
-    const long long expected = (wanted - CDocGenerator::kPatientFields) / CDocGenerator::kFieldsPerStudy *
-                               CDocGenerator::kFieldsPerStudy;
+    const long long expected = (wanted - CDocGenerator::kPatientFields) /
+                               CDocGenerator::kFieldsPerStudy * CDocGenerator::kFieldsPerStudy;
     std::vector<char> buffer(256);
     long long fields = 0;
     for (auto _ : state) {
@@ -205,14 +209,14 @@ void BM_GetterWalk(benchmark::State& state)
         }
     }
     state.counters["fields"] = static_cast<double>(fields);
-    state.counters["per_field"] =
-        benchmark::Counter(static_cast<double>(fields), benchmark::Counter::kIsIterationInvariantRate |
-                                                            benchmark::Counter::kInvert);
+    state.counters["per_field"] = benchmark::Counter(static_cast<double>(fields),
+                                                     benchmark::Counter::kIsIterationInvariantRate |
+                                                         benchmark::Counter::kInvert);
 }
 
 // Checked outside the timing: the bytes of the name asked for, and one request answered.
-bool ImageArrived(benchmark::State& state, const std::string& name, const std::vector<unsigned char>& image,
-                  std::uint64_t size)
+bool ImageArrived(benchmark::State& state, const std::string& name,
+                  const std::vector<unsigned char>& image, std::uint64_t size)
 {
     state.PauseTiming();
     const bool sizeOk = size == image.size();
@@ -220,7 +224,9 @@ bool ImageArrived(benchmark::State& state, const std::string& name, const std::v
     const int requests = g_counter.Since(" image \"" + name + "\"");
     state.ResumeTiming();
     if (!sizeOk || !sumOk || requests != 1) {
-        const std::string why = !sizeOk ? "wrong size" : !sumOk ? "wrong bytes" : "not one request answered";
+        const std::string why = !sizeOk  ? "wrong size"
+                                : !sumOk ? "wrong bytes"
+                                         : "not one request answered";
         state.SkipWithError(("image " + name + ": " + why).c_str());
         return false;
     }
@@ -248,7 +254,8 @@ void BM_GetImageData(benchmark::State& state)
             break;
         }
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(image.size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(image.size()));
 }
 
 void BM_BareImage(benchmark::State& state)
@@ -270,7 +277,8 @@ void BM_BareImage(benchmark::State& state)
             break;
         }
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(image.size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(image.size()));
 }
 
 bool QueriesAnswered(benchmark::State& state, const std::string& id)
@@ -336,8 +344,9 @@ void BM_GetterDuringLoad(benchmark::State& state)
         while (!stop.load(std::memory_order_relaxed)) {
             const auto start = std::chrono::steady_clock::now();
             benchmark::DoNotOptimize(GetModalityCount());
-            const long long ns =
-                std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
+            const long long ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                     std::chrono::steady_clock::now() - start)
+                                     .count();
             if (ns > worstNs.load(std::memory_order_relaxed)) {
                 worstNs.store(ns, std::memory_order_relaxed);
             }
@@ -363,25 +372,37 @@ void BM_GetterDuringLoad(benchmark::State& state)
 void Register()
 {
     for (int fields : kFieldCounts) {
-        benchmark::RegisterBenchmark("BM_GetterWalk", BM_GetterWalk)->Arg(fields)->Unit(benchmark::kMillisecond)->UseRealTime();
+        benchmark::RegisterBenchmark("BM_GetterWalk", BM_GetterWalk)
+            ->Arg(fields)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
     }
     for (int megabytes : kImageSizesMb) {
         benchmark::RegisterBenchmark("BM_GetImageData", BM_GetImageData)
-            ->Arg(megabytes)->Unit(benchmark::kMillisecond)->UseRealTime();
+            ->Arg(megabytes)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
         benchmark::RegisterBenchmark("BM_BareImage", BM_BareImage)
-            ->Arg(megabytes)->Unit(benchmark::kMillisecond)->UseRealTime();
+            ->Arg(megabytes)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
     }
     for (int patient = 0; patient < 3; ++patient) {
         benchmark::RegisterBenchmark("BM_OpenPatient", BM_OpenPatient)
-            ->Arg(patient)->Unit(benchmark::kMicrosecond)->UseRealTime();
+            ->Arg(patient)
+            ->Unit(benchmark::kMicrosecond)
+            ->UseRealTime();
         benchmark::RegisterBenchmark("BM_BarePatient", BM_BarePatient)
-            ->Arg(patient)->Unit(benchmark::kMicrosecond)->UseRealTime();
+            ->Arg(patient)
+            ->Unit(benchmark::kMicrosecond)
+            ->UseRealTime();
     }
     benchmark::RegisterBenchmark("BM_GetterDuringLoad", BM_GetterDuringLoad)
-        ->Unit(benchmark::kMillisecond)->UseRealTime();
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -402,8 +423,8 @@ int main(int argc, char** argv)
         CServerProcess server;
         std::string error;
         // 65535 asks for the largest chunk a frame can carry; the server trims it to fit.
-        if (!server.Start(KORV_SERVER_PROGRAM, dataDir.string(), {"--chunk-size", "65535"}, g_logPath.string(),
-                          error)) {
+        if (!server.Start(KORV_SERVER_PROGRAM, dataDir.string(), {"--chunk-size", "65535"},
+                          g_logPath.string(), error)) {
             std::fprintf(stderr, "%s\n", error.c_str());
         } else if (!Connect("127.0.0.1", server.Port())) {
             std::fprintf(stderr, "Connect to the sample server failed\n");

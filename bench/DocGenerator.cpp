@@ -6,12 +6,13 @@ namespace {
 
 // Code page 936 words: names, field names and values as a hospital system writes them.
 const char* const kPatientNames[] = {"\xd5\xc5\xce\xb0", "\xc0\xee\xc4\xc8", "\xcd\xf5\xb7\xbc"};
-const char* const kStudyNames[] = {"\xcd\xb7\xc2\xad\xc6\xbd\xc9\xa8", "\xd0\xd8\xb2\xbf\xd4\xf6\xc7\xbf"};
+const char* const kStudyNames[] = {"\xcd\xb7\xc2\xad\xc6\xbd\xc9\xa8",
+                                   "\xd0\xd8\xb2\xbf\xd4\xf6\xc7\xbf"};
 const char* const kModalities[] = {"CT", "MR", "DR", "US", "NM", "XA"};
-constexpr const char* kPart = "\xbc\xec\xb2\xe9\xb2\xbf\xce\xbb";       // examined part
-constexpr const char* kFinding = "\xbc\xec\xb2\xe9\xcb\xf9\xbc\xfb";    // findings
-constexpr const char* kOpinion = "\xd5\xef\xb6\xcf\xd2\xe2\xbc\xfb";    // diagnosis
-constexpr const char* kImage = "\xcd\xbc\xcf\xf1";                      // image
+constexpr const char* kPart = "\xbc\xec\xb2\xe9\xb2\xbf\xce\xbb";     // examined part
+constexpr const char* kFinding = "\xbc\xec\xb2\xe9\xcb\xf9\xbc\xfb";  // findings
+constexpr const char* kOpinion = "\xd5\xef\xb6\xcf\xd2\xe2\xbc\xfb";  // diagnosis
+constexpr const char* kImage = "\xcd\xbc\xcf\xf1";                    // image
 constexpr const char* kNodule = "\xd3\xd2\xb7\xce\xc9\xcf\xd2\xb6\xbd\xe1\xbd\xda";
 constexpr const char* kClearEdge = "\xb1\xdf\xbd\xe7\xc7\xe5";
 constexpr const char* kRecheck = "\xbd\xa8\xd2\xe9\xb8\xb4\xb2\xe9";
@@ -50,9 +51,11 @@ void Study(std::string& out, int n)
     out += std::to_string(10 + n % 19);
     out += " #" + number + "\">\n        <Fields>\n          <Text>\n";
     Field(out, kPart, kStudyNames[(n + 1) % 2]);
-    Field(out, kFinding, std::string(kNodule) + " &lt; " + std::to_string(1 + n % 9) + "cm, " + kClearEdge +
-                             ", &quot;" + kPatientNames[n % 3] + "&quot; series " + number);
-    Field(out, kOpinion, std::string(kRecheck) + " &amp; follow-up in " + std::to_string(3 + n % 6) + " months");
+    Field(out, kFinding,
+          std::string(kNodule) + " &lt; " + std::to_string(1 + n % 9) + "cm, " + kClearEdge +
+              ", &quot;" + kPatientNames[n % 3] + "&quot; series " + number);
+    Field(out, kOpinion,
+          std::string(kRecheck) + " &amp; follow-up in " + std::to_string(3 + n % 6) + " months");
     out += "          </Text>\n          <Image>\n";
     Field(out, std::string(kImage) + "1", "P90001_" + number + "_1.png");
     Field(out, std::string(kImage) + "2", "P90001_" + number + "_2.png");
@@ -83,7 +86,7 @@ void Tail(std::string& out)
     out += "  </Patient>\n</ROOT>\n";
 }
 
-} // namespace
+}  // namespace
 
 std::string CDocGenerator::BySize(std::size_t bytes)
 {
@@ -123,8 +126,8 @@ void DenseStudy(std::string& out, int n)
     const std::string number = std::to_string(n);
     out += "<Study Name=\"";
     out += kStudyNames[n % 2];
-    out += " #" + number + "\" Date=\"2023-03-" + std::to_string(10 + n % 19) + "\" ID=\"S" + number +
-           "\" Dept=\"" + kPatientNames[n % 3] + "\"><Fields><Text>";
+    out += " #" + number + "\" Date=\"2023-03-" + std::to_string(10 + n % 19) + "\" ID=\"S" +
+           number + "\" Dept=\"" + kPatientNames[n % 3] + "\"><Fields><Text>";
     const char* const names[] = {kPart, kFinding, kOpinion};
     for (int f = 0; f < CDocGenerator::kDenseFieldsPerStudy - 4; ++f) {
         std::string value;
@@ -143,7 +146,7 @@ void DenseStudy(std::string& out, int n)
     out += "</Image></Fields></Study>";
 }
 
-} // namespace
+}  // namespace
 
 std::string CDocGenerator::Dense(std::size_t bytes)
 {

@@ -32,7 +32,8 @@ bool LoadDocument(const std::string& text)
 }
 
 // Best throughput (MB/s, 10^6 bytes) over the runs; 0 when a load fails.
-double Measure(bool (*load)(const std::string&), const std::string& text, double seconds, long& loads)
+double Measure(bool (*load)(const std::string&), const std::string& text, double seconds,
+               long& loads)
 {
     using Clock = std::chrono::steady_clock;
     if (!load(text)) {  // warm-up, and the check that the document is accepted
@@ -50,7 +51,8 @@ double Measure(bool (*load)(const std::string&), const std::string& text, double
             ++count;
             elapsed = std::chrono::duration<double>(Clock::now() - start).count();
         } while (elapsed < seconds);
-        const double rate = static_cast<double>(text.size()) * static_cast<double>(count) / elapsed / 1e6;
+        const double rate =
+            static_cast<double>(text.size()) * static_cast<double>(count) / elapsed / 1e6;
         if (rate > best) {
             best = rate;
             loads = count;

@@ -39,7 +39,7 @@ bool ResetPeak()
     return std::fclose(file) == 0 && written;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -65,8 +65,8 @@ int main(int argc, char** argv)
     }
     std::printf("{\"shape\": \"%s\", \"text_bytes\": %zu, \"rss_before\": %lld, \"peak\": %lld, "
                 "\"peak_reset\": %s, \"built\": %s, \"modalities\": %d}\n",
-                shape.c_str(), text.size(), before, peak, reset ? "true" : "false", built ? "true" : "false",
-                modalities);
+                shape.c_str(), text.size(), before, peak, reset ? "true" : "false",
+                built ? "true" : "false", modalities);
     // A refused document is a result to report, not a failure of the probe.
     return 0;
 }

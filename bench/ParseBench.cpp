@@ -30,7 +30,10 @@ const std::string& Document(EShape shape, std::size_t bytes)
     const auto key = std::make_pair(static_cast<int>(shape), bytes);
     auto it = cache.find(key);
     if (it == cache.end()) {
-        it = cache.emplace(key, shape == kDense ? CDocGenerator::Dense(bytes) : CDocGenerator::BySize(bytes)).first;
+        it = cache
+                 .emplace(key, shape == kDense ? CDocGenerator::Dense(bytes)
+                                               : CDocGenerator::BySize(bytes))
+                 .first;
     }
     return it->second;
 }
@@ -42,7 +45,8 @@ const std::string& ArgDocument(const benchmark::State& state)
 
 void Account(benchmark::State& state, const std::string& text)
 {
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(text.size()));
     state.counters["text_bytes"] = static_cast<double>(text.size());
 }
 
@@ -67,7 +71,8 @@ void Pugi(benchmark::State& state, unsigned options)
     pugi::xml_document doc;
     for (auto _ : state) {
         // The bytes are code page 936; read as UTF-8 they pass through unchanged.
-        const pugi::xml_parse_result result = doc.load_buffer(text.data(), text.size(), options, pugi::encoding_utf8);
+        const pugi::xml_parse_result result =
+            doc.load_buffer(text.data(), text.size(), options, pugi::encoding_utf8);
         if (!result || std::strcmp(doc.first_child().name(), "ROOT") != 0) {
             state.SkipWithError(result ? "unexpected root" : result.description());
             break;
@@ -97,8 +102,8 @@ void BM_PugiInPlace(benchmark::State& state)
         state.PauseTiming();
         std::memcpy(copy.data(), text.data(), text.size());
         state.ResumeTiming();
-        const pugi::xml_parse_result result =
-            doc.load_buffer_inplace(copy.data(), copy.size(), pugi::parse_default, pugi::encoding_utf8);
+        const pugi::xml_parse_result result = doc.load_buffer_inplace(
+            copy.data(), copy.size(), pugi::parse_default, pugi::encoding_utf8);
         if (!result || std::strcmp(doc.first_child().name(), "ROOT") != 0) {
             state.SkipWithError("pugixml in-place parse failed");
             break;
@@ -149,7 +154,8 @@ void BM_WideElementLoad(benchmark::State& state)
     static const std::string text = CDocGenerator::WideElement(attributes);
     CPatientDoc doc;
     for (auto _ : state) {
-        if (!doc.Load(text.c_str()) || doc.Root() == nullptr || doc.Root()->Children().Count() != 1 ||
+        if (!doc.Load(text.c_str()) || doc.Root() == nullptr ||
+            doc.Root()->Children().Count() != 1 ||
             doc.Root()->Children().Head()->Value()->Attrs().Count() != attributes) {
             state.SkipWithError("wide element not built as expected");
             break;
@@ -180,7 +186,7 @@ BENCHMARK(BM_Expat)->Apply(Sizes);
 BENCHMARK(BM_PatientDocLoad)->Apply(Sizes);
 BENCHMARK(BM_WideElementLoad)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

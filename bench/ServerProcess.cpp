@@ -54,7 +54,8 @@ bool CServerProcess::Start(const std::string& program, const std::string& dataDi
         std::fclose(out);
     }
     unsigned a = 0, b = 0, c = 0, d = 0;
-    if (!gotLine || std::sscanf(line, "listening on %u.%u.%u.%u:%d", &a, &b, &c, &d, &m_port) != 5) {
+    if (!gotLine ||
+        std::sscanf(line, "listening on %u.%u.%u.%u:%d", &a, &b, &c, &d, &m_port) != 5) {
         error = "server did not start: " + std::string(line);
         Stop();
         return false;

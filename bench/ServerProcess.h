@@ -15,8 +15,9 @@ public:
     // Starts `program --data dataDir --port 0` plus extraArgs and reads its "listening on"
     // line; its request log (stderr) goes to logPath. False (with the reason in error) when
     // it does not come up.
-    bool Start(const std::string& program, const std::string& dataDir, const std::vector<std::string>& extraArgs,
-               const std::string& logPath, std::string& error);
+    bool Start(const std::string& program, const std::string& dataDir,
+               const std::vector<std::string>& extraArgs, const std::string& logPath,
+               std::string& error);
     void Stop();
     int Port() const { return m_port; }
 

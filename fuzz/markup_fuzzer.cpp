@@ -20,7 +20,8 @@ void Check(bool condition)
 void CheckWindow(const CXmlDoc& doc)
 {
     for (std::int32_t index : {doc.ParentIndex(), doc.CurrentIndex(), doc.ChildIndex()})
-        Check(index == 0 || (index > 0 && index < doc.UsedEntries() && doc.EntryAt(index) != nullptr));
+        Check(index == 0 ||
+              (index > 0 && index < doc.UsedEntries() && doc.EntryAt(index) != nullptr));
 }
 
 void TouchAttributes(const CXmlDoc& doc)

@@ -23,9 +23,11 @@ void Check(bool condition)
 
 // A small patient; the honest text replies are pieces of it.
 const std::string kPatient =
-    "<ROOT><Patient Name=\"N\"><Fields><Text><Field FieldName=\"\xD0\xD5\xC3\xFB\" FieldValue=\"Zh\"/>"
+    "<ROOT><Patient Name=\"N\"><Fields><Text><Field FieldName=\"\xD0\xD5\xC3\xFB\" "
+    "FieldValue=\"Zh\"/>"
     "</Text></Fields><Modality Name=\"CT\"><Study Name=\"S1\"><Fields><Text>"
-    "<Field FieldName=\"a\" FieldValue=\"1\"/></Text><Image><Field FieldName=\"i\" FieldValue=\"x.png\"/>"
+    "<Field FieldName=\"a\" FieldValue=\"1\"/></Text><Image><Field FieldName=\"i\" "
+    "FieldValue=\"x.png\"/>"
     "</Image></Fields></Study></Modality><Modality Name=\"MR\"/></Patient></ROOT>";
 
 const char* const kNames[] = {"a.png", "b.png", "", "P10001_CT_1_1.png"};
@@ -48,14 +50,14 @@ class CHarnessThread : public CRptSockThread {
 public:
     CHarnessThread() : CRptSockThread("", 0) {}
 
-    using CRptSockThread::OnQueryReply;
-    using CRptSockThread::OnThumbData;
     using CRptSockThread::OnImageData;
+    using CRptSockThread::OnQueryReply;
     using CRptSockThread::OnRptConnect;
     using CRptSockThread::OnRptDisconnect;
-    using CRptSockThread::OnRptOpenPatient;
-    using CRptSockThread::OnRptGetThumb;
     using CRptSockThread::OnRptGetImage;
+    using CRptSockThread::OnRptGetThumb;
+    using CRptSockThread::OnRptOpenPatient;
+    using CRptSockThread::OnThumbData;
     using CRptSockThread::Socket;
 };
 
@@ -136,20 +138,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         thread.m_evPatient.Reset();
 
         switch (input.ConsumeIntegralInRange<int>(0, 8)) {
-        case 0:
-            thread.OnRptOpenPatient(input.ConsumeBool() ? Text(name) : 0, 0);
-            break;
-        case 1:
-            thread.OnRptGetThumb(Text(name), 0);
-            break;
-        case 2:
-            thread.OnRptGetImage(Text(name), 0);
-            break;
+        case 0: thread.OnRptOpenPatient(input.ConsumeBool() ? Text(name) : 0, 0); break;
+        case 1: thread.OnRptGetThumb(Text(name), 0); break;
+        case 2: thread.OnRptGetImage(Text(name), 0); break;
         case 3: {
             const auto total = static_cast<std::int32_t>(kPatient.size());
             std::int32_t offset = input.ConsumeIntegralInRange<std::int32_t>(0, total);
             std::int32_t length = input.ConsumeIntegralInRange<std::int32_t>(0, total - offset);
-            std::string text = kPatient.substr(static_cast<std::size_t>(offset), static_cast<std::size_t>(length));
+            std::string text =
+                kPatient.substr(static_cast<std::size_t>(offset), static_cast<std::size_t>(length));
             std::int32_t sentTotal = total;
             if (!honest) {
                 sentTotal = input.ConsumeIntegral<std::int32_t>() % 100000;
@@ -173,7 +170,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 4: {
             std::vector<unsigned char> bytes(input.ConsumeIntegralInRange<std::size_t>(0, 300));
             for (std::size_t i = 0; i < bytes.size(); ++i)
-                bytes[i] = honest ? ThumbByte(name, static_cast<std::uint32_t>(i)) : input.ConsumeIntegral<unsigned char>();
+                bytes[i] = honest ? ThumbByte(name, static_cast<std::uint32_t>(i))
+                                  : input.ConsumeIntegral<unsigned char>();
             if (from == own && name == thread.m_strThumbName)
                 thumbTainted = !honest;
             thread.OnThumbData(from, name.c_str(), static_cast<std::uint16_t>(bytes.size()),
@@ -187,7 +185,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 input.ConsumeIntegralInRange<std::int32_t>(0, std::min(total - offset, 2000)));
             std::vector<unsigned char> bytes(length);
             for (std::uint16_t i = 0; i < length; ++i)
-                bytes[i] = ImageByte(name, static_cast<std::uint32_t>(total), static_cast<std::uint32_t>(offset) + i);
+                bytes[i] = ImageByte(name, static_cast<std::uint32_t>(total),
+                                     static_cast<std::uint32_t>(offset) + i);
             if (!honest) {
                 // Lies: totals and offsets from the input, bytes that are not the image's.
                 total = input.ConsumeIntegral<std::int32_t>() % 1000000;
@@ -201,9 +200,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                length == 0 && input.ConsumeBool() ? nullptr : bytes.data());
             break;
         }
-        case 6:
-            thread.OnRptDisconnect(0, 0);
-            break;
+        case 6: thread.OnRptDisconnect(0, 0); break;
         case 7:
             // No loop on this thread: the attempt fails at once and reports so.
             thread.OnRptConnect(0, 0);

@@ -63,19 +63,22 @@ public:
         m_nSum += Touch(name);
         ++m_nDecoded;
     }
-    void OnThumbData(CRptSocket*, const char* name, std::uint16_t length, const unsigned char* bytes) override
+    void OnThumbData(CRptSocket*, const char* name, std::uint16_t length,
+                     const unsigned char* bytes) override
     {
         Check(bytes != nullptr);
         m_nSum += Touch(name) + Touch(bytes, length);
         ++m_nDecoded;
     }
-    void OnImageRequest(CRptSocket*, const char* name, std::int32_t, std::int32_t, std::int32_t) override
+    void OnImageRequest(CRptSocket*, const char* name, std::int32_t, std::int32_t,
+                        std::int32_t) override
     {
         m_nSum += Touch(name);
         ++m_nDecoded;
     }
-    void OnImageData(CRptSocket*, const char* name, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                     std::uint16_t length, const unsigned char* bytes) override
+    void OnImageData(CRptSocket*, const char* name, std::int32_t, std::int32_t, std::int32_t,
+                     std::int32_t, std::int32_t, std::uint16_t length,
+                     const unsigned char* bytes) override
     {
         Check(bytes != nullptr);
         m_nSum += Touch(name) + Touch(bytes, length);
@@ -110,8 +113,7 @@ public:
 
     CStreamReader(const Bytes& stream, const std::vector<std::size_t>& ends, CCheckingSink& sink)
         : m_stream(stream), m_ends(ends), m_sink(sink)
-    {
-    }
+    {}
     ~CStreamReader() { delete[] m_pEncoded; }
 
     // The first `arrived` bytes of the stream have come in.
@@ -141,11 +143,8 @@ private:
         std::memcpy(m_assembler.Space(), m_stream.data() + m_read, count);
         m_read += count;
         switch (m_assembler.Commit(static_cast<std::int32_t>(count))) {
-        case CFrameAssembler::Result::Partial:
-            break;
-        case CFrameAssembler::Result::Broken:
-            m_bBroken = true;
-            break;
+        case CFrameAssembler::Result::Partial: break;
+        case CFrameAssembler::Result::Broken: m_bBroken = true; break;
         case CFrameAssembler::Result::Complete:
             Deliver();
             m_assembler.Drop();
@@ -182,7 +181,8 @@ private:
 void DecodeDirectly(const std::uint8_t* data, std::size_t size)
 {
     CCheckingSink sink;
-    const int length = static_cast<int>(size > static_cast<std::size_t>(kMsgMaxPayload) ? kMsgMaxPayload : size);
+    const int length =
+        static_cast<int>(size > static_cast<std::size_t>(kMsgMaxPayload) ? kMsgMaxPayload : size);
     // A payload of its own heap block, so that a read past its end is caught.
     Bytes payload(data, data + length);
     int decoded = 0;

@@ -156,19 +156,19 @@
 #include "KorvanelleClientVersion.h"
 
 #if defined(_WIN32)
-#  define KORV_CALL __cdecl
-#  if defined(KORV_BUILDING_LIBRARY)
-#    define KORV_API
-#  else
-#    define KORV_API __declspec(dllimport)
-#  endif
+#define KORV_CALL __cdecl
+#if defined(KORV_BUILDING_LIBRARY)
+#define KORV_API
 #else
-#  define KORV_CALL
-#  if defined(KORV_BUILDING_LIBRARY)
-#    define KORV_API __attribute__((visibility("default")))
-#  else
-#    define KORV_API
-#  endif
+#define KORV_API __declspec(dllimport)
+#endif
+#else
+#define KORV_CALL
+#if defined(KORV_BUILDING_LIBRARY)
+#define KORV_API __attribute__((visibility("default")))
+#else
+#define KORV_API
+#endif
 #endif
 
 #ifdef __cplusplus
@@ -311,11 +311,13 @@ typedef int(KORV_CALL* KorvGetImageDataFn)(const char* name, void* buffer, unsig
  *   #define DECLARE(name) Korv##name##Fn p##name;
  *   KORVANELLE_FOR_EACH_FUNCTION(DECLARE)
  * declares the pointers pConnect ... pGetImageData. */
+/* clang-format off */
 #define KORVANELLE_FOR_EACH_FUNCTION(X) \
     X(Connect) X(Disconnect) X(OpenPatient) X(GetPatientName) X(GetModalityCount) \
     X(GetModID) X(GetModName) X(GetStudyCount) X(GetStudyID) X(GetStudyName) \
     X(GetFieldCount) X(GetFieldID) X(GetFieldName) X(GetFieldType) X(GetFieldData) \
     X(GetThumbData) X(GetImageData)
+/* clang-format on */
 
 #ifdef __cplusplus
 }

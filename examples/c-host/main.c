@@ -59,7 +59,7 @@ static void print_fields(StudyID node, const char* indent, char** first_image)
         if (name != NULL && value != NULL)
             printf("%s%s = %s%s\n", indent, name, value, image ? "  [image]" : "");
         if (image && value != NULL && *first_image == NULL) {
-            *first_image = value;   /* kept: the name to fetch */
+            *first_image = value; /* kept: the name to fetch */
             value = NULL;
         }
         free(name);

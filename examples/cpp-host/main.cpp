@@ -28,7 +28,8 @@ namespace {
 std::string ToUtf8(const std::string& cp936)
 {
 #if defined(_WIN32)
-    const int wide = MultiByteToWideChar(936, 0, cp936.data(), static_cast<int>(cp936.size()), nullptr, 0);
+    const int wide =
+        MultiByteToWideChar(936, 0, cp936.data(), static_cast<int>(cp936.size()), nullptr, 0);
     std::wstring w(static_cast<size_t>(wide), L'\0');
     MultiByteToWideChar(936, 0, cp936.data(), static_cast<int>(cp936.size()), w.data(), wide);
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
@@ -122,7 +123,8 @@ bool Describe(const char* what, KorvGetImageDataFn getter, const std::string& na
         return false;
     static const unsigned char png[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     const bool isPng = bytes->size() >= 8 && std::equal(png, png + 8, bytes->begin());
-    std::printf("%s %s: %zu bytes%s\n", what, ToUtf8(name).c_str(), bytes->size(), isPng ? ", PNG" : "");
+    std::printf("%s %s: %zu bytes%s\n", what, ToUtf8(name).c_str(), bytes->size(),
+                isPng ? ", PNG" : "");
     return true;
 }
 

@@ -38,8 +38,8 @@ extern "C" KORV_API int KORV_CALL Connect(const char* host, int port)
         g_strLastError = kErrNotClosed;
         return 0;
     }
-    CRptSockThread* thread =
-        new (std::nothrow) CRptSockThread(host != nullptr ? host : "", static_cast<std::uint32_t>(port));
+    CRptSockThread* thread = new (std::nothrow)
+        CRptSockThread(host != nullptr ? host : "", static_cast<std::uint32_t>(port));
     if (thread == nullptr) {
         g_strLastError = kErrThreadCreate;
         return 0;

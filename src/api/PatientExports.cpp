@@ -97,12 +97,20 @@ struct ByteFetch {
     bool (CRptSockThread::*copyOut)(void*, std::uint32_t*);
 };
 
-constexpr ByteFetch kThumbFetch{WM_RPT_GETTHUMB, &CRptSockThread::m_evThumb, kThumbTimeoutMs,
-                                &CRptSockThread::m_nThumbAnswer, &CRptSockThread::m_bThumbValid,
-                                &CRptSockThread::m_strThumbName, &CRptSockThread::CopyThumbData};
-constexpr ByteFetch kImageFetch{WM_RPT_GETIMAGE, &CRptSockThread::m_evImage, kImageTimeoutMs,
-                                &CRptSockThread::m_nImageAnswer, &CRptSockThread::m_bImageValid,
-                                &CRptSockThread::m_strImageName, &CRptSockThread::CopyImageData};
+constexpr ByteFetch kThumbFetch{WM_RPT_GETTHUMB,
+                                &CRptSockThread::m_evThumb,
+                                kThumbTimeoutMs,
+                                &CRptSockThread::m_nThumbAnswer,
+                                &CRptSockThread::m_bThumbValid,
+                                &CRptSockThread::m_strThumbName,
+                                &CRptSockThread::CopyThumbData};
+constexpr ByteFetch kImageFetch{WM_RPT_GETIMAGE,
+                                &CRptSockThread::m_evImage,
+                                kImageTimeoutMs,
+                                &CRptSockThread::m_nImageAnswer,
+                                &CRptSockThread::m_bImageValid,
+                                &CRptSockThread::m_strImageName,
+                                &CRptSockThread::CopyImageData};
 
 int FetchBytes(const ByteFetch& fetch, const char* name, void* buffer, unsigned int* size)
 {

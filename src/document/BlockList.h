@@ -35,16 +35,16 @@ public:
     private:
         friend class CBlockList;
         CEntry(std::uintptr_t nId, int slot, T&& value)
-            : m_nIdSlot(static_cast<std::uint64_t>(nId) | (static_cast<std::uint64_t>(slot) << kSlotShift)),
+            : m_nIdSlot(static_cast<std::uint64_t>(nId) |
+                        (static_cast<std::uint64_t>(slot) << kSlotShift)),
               m_value(std::move(value))
-        {
-        }
+        {}
         int Slot() const { return static_cast<int>(m_nIdSlot >> kSlotShift); }
         const SBlock* Block() const
         {
-            return reinterpret_cast<const SBlock*>(reinterpret_cast<const unsigned char*>(this) -
-                                                   static_cast<std::size_t>(Slot()) * sizeof(CEntry) -
-                                                   offsetof(SBlock, slots));
+            return reinterpret_cast<const SBlock*>(
+                reinterpret_cast<const unsigned char*>(this) -
+                static_cast<std::size_t>(Slot()) * sizeof(CEntry) - offsetof(SBlock, slots));
         }
         SBlock* Block() { return const_cast<SBlock*>(static_cast<const CEntry*>(this)->Block()); }
 
@@ -180,7 +180,10 @@ private:
         std::uint8_t nFilled;  // slots handed out
         alignas(CEntry) unsigned char slots[kBlockEntries][sizeof(CEntry)];
 
-        const CEntry* At(int slot) const { return std::launder(reinterpret_cast<const CEntry*>(slots[slot])); }
+        const CEntry* At(int slot) const
+        {
+            return std::launder(reinterpret_cast<const CEntry*>(slots[slot]));
+        }
         CEntry* At(int slot) { return std::launder(reinterpret_cast<CEntry*>(slots[slot])); }
     };
 

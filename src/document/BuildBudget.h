@@ -19,8 +19,9 @@ public:
     static CBuildBudget ForText(std::size_t textBytes)
     {
         CBuildBudget budget;
-        budget.m_nLimit = textBytes > (kNoLimit - kSlackBytes) / kTimesText ? kNoLimit
-                                                                            : textBytes * kTimesText + kSlackBytes;
+        budget.m_nLimit = textBytes > (kNoLimit - kSlackBytes) / kTimesText
+                              ? kNoLimit
+                              : textBytes * kTimesText + kSlackBytes;
         return budget;
     }
 

@@ -13,7 +13,7 @@ namespace {
 constexpr std::size_t kFirstChunk = 4 * 1024;
 constexpr std::size_t kLastChunk = 4 * 1024 * 1024;
 
-} // namespace
+}  // namespace
 
 CDocArena::~CDocArena()
 {
@@ -45,7 +45,8 @@ void* CDocArena::AllocateSlow(std::size_t bytes, std::size_t align)
     // A chunk made for one large request keeps the current chunk's free room for later ones.
     if (size > m_nNextChunk && m_pNext != nullptr) {
         const auto start = reinterpret_cast<std::uintptr_t>(pStart);
-        return reinterpret_cast<void*>((start + (align - 1)) & ~static_cast<std::uintptr_t>(align - 1));
+        return reinterpret_cast<void*>((start + (align - 1)) &
+                                       ~static_cast<std::uintptr_t>(align - 1));
     }
     m_pNext = pStart;
     m_pEnd = pEnd;

@@ -89,7 +89,8 @@ private:
 inline void* CDocArena::Allocate(std::size_t bytes, std::size_t align)
 {
     const auto address = reinterpret_cast<std::uintptr_t>(m_pNext);
-    const std::uintptr_t aligned = (address + (align - 1)) & ~static_cast<std::uintptr_t>(align - 1);
+    const std::uintptr_t aligned =
+        (address + (align - 1)) & ~static_cast<std::uintptr_t>(align - 1);
     if (m_pNext != nullptr && aligned + bytes <= reinterpret_cast<std::uintptr_t>(m_pEnd)) {
         m_pNext = reinterpret_cast<char*>(aligned + bytes);
         return reinterpret_cast<void*>(aligned);

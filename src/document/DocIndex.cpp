@@ -46,7 +46,8 @@ void CDocIndex::Build(const CInfoNode* pRoot)
             pNode->Fields().ForEach([this](const CInfoNode::FieldList::CEntry& field) {
                 if (m_table.Find(field.Id()) == 0) {
                     m_fields.push_back(&field.Value());
-                    m_table.Insert(field.Id(), static_cast<std::uint32_t>(m_fields.size()) | kFieldMark);
+                    m_table.Insert(field.Id(),
+                                   static_cast<std::uint32_t>(m_fields.size()) | kFieldMark);
                 }
             });
         }
@@ -61,10 +62,12 @@ CDocIndex::SNodeRecord CDocIndex::ListPositions(const CInfoNode* pNode)
         return record;
     }
     record.nChildStart = static_cast<std::uint32_t>(m_handles.size());
-    pNode->Children().ForEach([this](const CInfoNode::ChildList::CEntry& entry) { m_handles.push_back(entry.Id()); });
+    pNode->Children().ForEach(
+        [this](const CInfoNode::ChildList::CEntry& entry) { m_handles.push_back(entry.Id()); });
     record.nChildCount = static_cast<std::uint32_t>(m_handles.size()) - record.nChildStart;
     record.nFieldStart = static_cast<std::uint32_t>(m_handles.size());
-    pNode->Fields().ForEach([this](const CInfoNode::FieldList::CEntry& entry) { m_handles.push_back(entry.Id()); });
+    pNode->Fields().ForEach(
+        [this](const CInfoNode::FieldList::CEntry& entry) { m_handles.push_back(entry.Id()); });
     record.nFieldCount = static_cast<std::uint32_t>(m_handles.size()) - record.nFieldStart;
     return record;
 }

@@ -49,8 +49,8 @@ private:
     const SNodeRecord* FindRecord(std::uintptr_t handle) const;
     std::uintptr_t At(std::uint32_t start, std::uint32_t count, std::int32_t index) const;
 
-    std::vector<SNodeRecord> m_records;          // by node table value - 1
-    std::vector<const CInfoField*> m_fields;     // by field table value - 1
+    std::vector<SNodeRecord> m_records;       // by node table value - 1
+    std::vector<const CInfoField*> m_fields;  // by field table value - 1
     std::vector<std::uintptr_t> m_handles;
     // One table for both kinds: a node's value is its record's position + 1, a field's its
     // position + 1 with kFieldMark set.

@@ -6,7 +6,7 @@ namespace {
 
 std::atomic<std::uintptr_t> s_nLast{0};
 
-} // namespace
+}  // namespace
 
 std::uintptr_t TakeEntryIdentities(std::uintptr_t count)
 {

@@ -36,7 +36,8 @@ void CHandleTable::Insert(std::uintptr_t handle, std::uint32_t value)
 {
     if (!m_dense.empty()) {
         // Handles outside the prepared range are never inserted; the check keeps it so.
-        if (handle >= m_nBase && handle - m_nBase < m_dense.size() && m_dense[handle - m_nBase] == 0) {
+        if (handle >= m_nBase && handle - m_nBase < m_dense.size() &&
+            m_dense[handle - m_nBase] == 0) {
             m_dense[handle - m_nBase] = value;
         }
         return;
@@ -47,7 +48,8 @@ void CHandleTable::Insert(std::uintptr_t handle, std::uint32_t value)
 std::uint32_t CHandleTable::Find(std::uintptr_t handle) const
 {
     if (!m_dense.empty()) {
-        return handle >= m_nBase && handle - m_nBase < m_dense.size() ? m_dense[handle - m_nBase] : 0;
+        return handle >= m_nBase && handle - m_nBase < m_dense.size() ? m_dense[handle - m_nBase]
+                                                                      : 0;
     }
     auto it = m_sparse.find(handle);
     return it == m_sparse.end() ? 0 : it->second;

@@ -16,22 +16,28 @@ CInfoNode::~CInfoNode()
 
 std::uintptr_t CInfoNode::AddAttr(const CInfoAttr& attr)
 {
-    return m_lstAttr.AddTail(CInfoAttr{m_pArena->CopyText(attr.m_strAttrName), m_pArena->CopyText(attr.m_strAttrValue)},
-                             m_pArena).Id();
+    return m_lstAttr
+        .AddTail(CInfoAttr{m_pArena->CopyText(attr.m_strAttrName),
+                           m_pArena->CopyText(attr.m_strAttrValue)},
+                 m_pArena)
+        .Id();
 }
 
 std::uintptr_t CInfoNode::AddField(const CInfoField& field)
 {
     m_pArena->CountField();
-    return m_lstField.AddTail(CInfoField{field.m_nType, m_pArena->CopyText(field.m_strFieldName),
-                                         m_pArena->CopyText(field.m_strFieldValue)},
-                              m_pArena).Id();
+    return m_lstField
+        .AddTail(CInfoField{field.m_nType, m_pArena->CopyText(field.m_strFieldName),
+                            m_pArena->CopyText(field.m_strFieldValue)},
+                 m_pArena)
+        .Id();
 }
 
 CInfoNode& CInfoNode::AddChild(std::uintptr_t* pId)
 {
     m_pArena->CountNode();
-    auto* pChild = new (m_pArena->Allocate(sizeof(CInfoNode), alignof(CInfoNode))) CInfoNode(m_pArena);
+    auto* pChild =
+        new (m_pArena->Allocate(sizeof(CInfoNode), alignof(CInfoNode))) CInfoNode(m_pArena);
     const std::uintptr_t nId = m_lstChild.AddTail(CNodeRef(pChild), m_pArena).Id();
     if (pId != nullptr) {
         *pId = nId;

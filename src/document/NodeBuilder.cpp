@@ -21,7 +21,9 @@ bool ChargeEntry(CBuildBudget& budget, const List& list)
 
 class CTreeFiller {
 public:
-    CTreeFiller(CXmlDoc& nav, CBuildBudget& budget, CDocArena& arena) : m_nav(nav), m_budget(budget), m_arena(arena) {}
+    CTreeFiller(CXmlDoc& nav, CBuildBudget& budget, CDocArena& arena)
+        : m_nav(nav), m_budget(budget), m_arena(arena)
+    {}
 
     void Build(CInfoNode& root);
 
@@ -41,8 +43,8 @@ private:
     static constexpr std::size_t kKeptNames = 256;
     static constexpr std::int32_t kLongestKeptName = 64;
     struct SKeptName {
-        std::string_view raw;      // the bytes in the text (alive while the tree is built)
-        std::string_view stored;   // the arena's copy
+        std::string_view raw;     // the bytes in the text (alive while the tree is built)
+        std::string_view stored;  // the arena's copy
         bool bDecoded = false;
     };
 
@@ -55,7 +57,8 @@ private:
 
 std::string_view CTreeFiller::RawText(std::int32_t start, std::int32_t length)
 {
-    return m_arena.CopyText(std::string_view(m_reader.Text() + start, static_cast<std::size_t>(length)));
+    return m_arena.CopyText(
+        std::string_view(m_reader.Text() + start, static_cast<std::size_t>(length)));
 }
 
 std::string_view CTreeFiller::NameText(std::int32_t start, std::int32_t length, bool bDecode)
@@ -75,8 +78,8 @@ std::string_view CTreeFiller::NameText(std::int32_t start, std::int32_t length, 
     const auto first = static_cast<unsigned char>(raw.front());
     const auto last = static_cast<unsigned char>(raw.back());
     const auto second = static_cast<unsigned char>(raw[raw.size() / 2]);
-    const std::uint32_t hash = (static_cast<std::uint32_t>(raw.size()) * 131u) ^ (first * 31u) ^ (second * 7u) ^
-                               (last * 17u) ^ (bDecode ? 97u : 0u);
+    const std::uint32_t hash = (static_cast<std::uint32_t>(raw.size()) * 131u) ^ (first * 31u) ^
+                               (second * 7u) ^ (last * 17u) ^ (bDecode ? 97u : 0u);
     SKeptName& kept = m_names[hash % kKeptNames];
     if (kept.bDecoded == bDecode && kept.raw == raw) {
         return kept.stored;
@@ -154,7 +157,8 @@ bool CTreeFiller::ReadStartTag(CInfoNode& node)
     m_nav.EnterElement();
     for (const CStartTagReader::SAttribute& attribute : m_reader.Attributes()) {
         if (!ChargeEntry(m_budget, node.Attrs()) ||
-            !m_budget.ChargeString(attribute.valueStart < 0 ? 0 : static_cast<std::size_t>(attribute.valueLength))) {
+            !m_budget.ChargeString(
+                attribute.valueStart < 0 ? 0 : static_cast<std::size_t>(attribute.valueLength))) {
             return false;
         }
         CInfoAttr attr;
@@ -194,7 +198,8 @@ bool CTreeFiller::ReadFieldList(CInfoNode& node)
                 std::int32_t valueStart = 0;
                 std::int32_t valueLength = 0;
                 m_reader.FindValue("FieldValue", valueStart, valueLength);
-                if (!ChargeEntry(m_budget, node.Fields()) || !m_budget.Charge(CDocIndex::kBytesPerField) ||
+                if (!ChargeEntry(m_budget, node.Fields()) ||
+                    !m_budget.Charge(CDocIndex::kBytesPerField) ||
                     !m_budget.ChargeString(static_cast<std::size_t>(valueLength))) {
                     return false;
                 }
@@ -213,7 +218,7 @@ bool CTreeFiller::ReadFieldList(CInfoNode& node)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool CNodeBuilder::BuildNode(CXmlDoc* pNav, CInfoNode* pNode, CBuildBudget* pBudget)
 {

@@ -22,17 +22,23 @@ inline constexpr int ELEM_END_TAG_SHIFT = 22;
 // Index 0 is the document entry (firstChild = root element, length = text length) and also
 // means "no element" in every link.
 struct ElementEntry {
-    std::int32_t offset;     // offset of the element's '<'
-    std::int32_t length;     // from the start tag's '<' through the end tag's '>'
+    std::int32_t offset;  // offset of the element's '<'
+    std::int32_t length;  // from the start tag's '<' through the end tag's '>'
     std::uint32_t tagLengths;
     std::uint32_t levelFlags;
     std::int32_t parent;
     std::int32_t firstChild;
-    std::int32_t next;       // 0 for the last child
-    std::int32_t prev;       // for the first child: the last child (itself when alone)
+    std::int32_t next;  // 0 for the last child
+    std::int32_t prev;  // for the first child: the last child (itself when alone)
 
-    std::int32_t StartTagLength() const { return static_cast<std::int32_t>(tagLengths & ELEM_START_TAG_MAX); }
-    std::int32_t EndTagLength() const { return static_cast<std::int32_t>(tagLengths >> ELEM_END_TAG_SHIFT); }
+    std::int32_t StartTagLength() const
+    {
+        return static_cast<std::int32_t>(tagLengths & ELEM_START_TAG_MAX);
+    }
+    std::int32_t EndTagLength() const
+    {
+        return static_cast<std::int32_t>(tagLengths >> ELEM_END_TAG_SHIFT);
+    }
     std::int32_t Level() const { return static_cast<std::int32_t>(levelFlags & ELEM_LEVEL_MASK); }
     bool IsFirstChild() const { return (levelFlags & ELEM_FIRST_CHILD) != 0; }
 };

@@ -15,10 +15,12 @@ inline constexpr const char* MSG_NO_START_TAG = "No start tag for end tag '%s' a
 inline constexpr const char* MSG_TAG_MISMATCH =
     "End tag '%s' at offset %d does not match start tag '%s' at offset %d";
 inline constexpr const char* MSG_NOT_ENDED = "Element '%s' at offset %d not ended";
-inline constexpr const char* MSG_TOO_DEEP = "Element '%s' at offset %d is nested deeper than 65535 levels";
+inline constexpr const char* MSG_TOO_DEEP =
+    "Element '%s' at offset %d is nested deeper than 65535 levels";
 inline constexpr const char* MSG_UNTERMINATED = "%s at offset %d unterminated";
 inline constexpr const char* MSG_INCORRECT = "Incorrect %s at offset %d";
-inline constexpr const char* MSG_STRAY_DECLARATION = "Markup declaration at offset %d outside Doctype";
+inline constexpr const char* MSG_STRAY_DECLARATION =
+    "Markup declaration at offset %d outside Doctype";
 
 // One value for a %s or a %d.
 struct MessageArg {

@@ -66,7 +66,9 @@ struct TokenScan {
     std::int32_t previous = -1;
     std::int32_t beforePrevious = -1;
 
-    TokenScan(ScanCursor& c, MarkupToken& t) : cursor(c), token(t), text(c.text), errorOffset(t.offset) {}
+    TokenScan(ScanCursor& c, MarkupToken& t)
+        : cursor(c), token(t), text(c.text), errorOffset(t.offset)
+    {}
 
     std::int32_t End(std::int32_t end)
     {
@@ -113,7 +115,8 @@ struct TokenScan {
             return true;
         }
         const std::int32_t before = terminatorLength - 1;
-        if (p <= terminatorLength || previous != p - 1 || (before == 2 && beforePrevious != p - 2)) {
+        if (p <= terminatorLength || previous != p - 1 ||
+            (before == 2 && beforePrevious != p - 2)) {
             return false;
         }
         return std::memcmp(text + p - before, terminator, static_cast<size_t>(before)) == 0;
@@ -157,7 +160,8 @@ std::int32_t TokenScan::Run()
             if (type == TOK_TEXT || type == TOK_SPACE) {
                 return End(p - 1);
             }
-            return Fail(MSG_UNTERMINATED, UnterminatedWord(type, (state & InDoctype) != 0), token.offset);
+            return Fail(MSG_UNTERMINATED, UnterminatedWord(type, (state & InDoctype) != 0),
+                        token.offset);
         }
         if (nameStart >= 0) {
             if (!EndsTagName(c)) {
@@ -337,7 +341,7 @@ std::int32_t ScanElementTag(ScanCursor& cursor, MarkupToken& token, bool isEnd)
     }
 }
 
-} // namespace
+}  // namespace
 
 std::int32_t ScanToken(ScanCursor& cursor, MarkupToken& token)
 {

@@ -27,5 +27,5 @@ struct MarkupToken {
     std::int32_t offset = 0;
     std::int32_t length = 0;
     std::uint32_t flags = 0;
-    std::string text;   // start-tag or processing-instruction name, or the error message
+    std::string text;  // start-tag or processing-instruction name, or the error message
 };

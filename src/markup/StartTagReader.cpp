@@ -21,7 +21,7 @@ bool EndsTag(const char* text, std::int32_t start)
     return first == '>' || first == '/' || first == '?';
 }
 
-} // namespace
+}  // namespace
 
 void CStartTagReader::Begin(const char* text, std::int32_t offset)
 {
@@ -132,8 +132,9 @@ const std::vector<CStartTagReader::SAttribute>& CStartTagReader::Attributes()
         for (std::size_t k = 1; k < m_words.size(); ++k) {
             const SWord& word = m_words[k];
             if (IsCandidate(word)) {
-                firstAt.try_emplace(std::string_view(m_pText + word.start, static_cast<std::size_t>(word.length)),
-                                    static_cast<std::int32_t>(k));
+                firstAt.try_emplace(
+                    std::string_view(m_pText + word.start, static_cast<std::size_t>(word.length)),
+                    static_cast<std::int32_t>(k));
             }
         }
     }

@@ -15,7 +15,7 @@ public:
     struct SAttribute {
         std::int32_t nameStart;
         std::int32_t nameLength;
-        std::int32_t valueStart;   // -1 when there is no value
+        std::int32_t valueStart;  // -1 when there is no value
         std::int32_t valueLength;
     };
 
@@ -68,6 +68,6 @@ private:
     bool m_bTagName = false;
     bool m_bWordsRead = false;
     bool m_bAttributesRead = false;
-    std::vector<SWord> m_words;              // word 0 is the tag name
+    std::vector<SWord> m_words;  // word 0 is the tag name
     std::vector<SAttribute> m_attributes;
 };

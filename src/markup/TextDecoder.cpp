@@ -7,17 +7,13 @@
 namespace {
 
 struct Entity {
-    const char* name;   // the bytes after '&', ';' included
+    const char* name;  // the bytes after '&', ';' included
     std::int32_t length;
     char character;
 };
 
 constexpr Entity kEntities[] = {
-    {"lt;", 3, '<'},
-    {"amp;", 4, '&'},
-    {"gt;", 3, '>'},
-    {"apos;", 5, '\''},
-    {"quot;", 5, '"'},
+    {"lt;", 3, '<'}, {"amp;", 4, '&'}, {"gt;", 3, '>'}, {"apos;", 5, '\''}, {"quot;", 5, '"'},
 };
 
 // At most this many bytes may lie between "&#" (or "&#x") and the ';'.
@@ -66,7 +62,7 @@ long ReadNumber(const char* p, int base)
 int ConvertUnit(char16_t unit, char* bytes)
 {
     struct SConverted {
-        char16_t unit = 0;   // 0 is never converted (it has no character), so it marks empty
+        char16_t unit = 0;  // 0 is never converted (it has no character), so it marks empty
         signed char count = 0;
         char bytes[cp936::kMaxCharBytes] = {};
     };
@@ -86,7 +82,8 @@ int ConvertUnit(char16_t unit, char* bytes)
 // the reference stays as written. The ';' must lie inside the range (before end): a value
 // that ends in an unterminated reference keeps it as written rather than borrowing a ';'
 // from the markup that follows.
-std::int32_t DecodeCharacterReference(const char* text, std::int32_t i, std::int32_t end, char*& out)
+std::int32_t DecodeCharacterReference(const char* text, std::int32_t i, std::int32_t end,
+                                      char*& out)
 {
     std::int32_t digits = i + 2;
     int base = 10;
@@ -96,7 +93,8 @@ std::int32_t DecodeCharacterReference(const char* text, std::int32_t i, std::int
     }
     std::int32_t semicolon = digits;
     for (;;) {
-        if (semicolon >= end || text[semicolon] == '\0' || semicolon - digits > kMaxReferenceDigits) {
+        if (semicolon >= end || text[semicolon] == '\0' ||
+            semicolon - digits > kMaxReferenceDigits) {
             return 0;
         }
         if (text[semicolon] == ';') {
@@ -123,7 +121,8 @@ std::int32_t DecodeCharacterReference(const char* text, std::int32_t i, std::int
 std::int32_t DecodeEntityReference(const char* text, std::int32_t i, std::int32_t end, char*& out)
 {
     for (const Entity& entity : kEntities) {
-        if (i + entity.length < end && std::memcmp(text + i + 1, entity.name, static_cast<size_t>(entity.length)) == 0) {
+        if (i + entity.length < end &&
+            std::memcmp(text + i + 1, entity.name, static_cast<size_t>(entity.length)) == 0) {
             *out++ = entity.character;
             return i + entity.length + 1;
         }
@@ -131,7 +130,7 @@ std::int32_t DecodeEntityReference(const char* text, std::int32_t i, std::int32_
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 std::size_t DecodeTextInto(const char* text, std::int32_t start, std::int32_t length, char* pOut)
 {
@@ -150,15 +149,16 @@ std::size_t DecodeTextInto(const char* text, std::int32_t start, std::int32_t le
             // The NUL is looked for first, so nothing past the text is read.
             const size_t avail = strnlen(text + i, static_cast<size_t>(end - i));
             const void* amp = std::memchr(text + i, '&', avail);
-            const std::int32_t stop = amp != nullptr ? static_cast<std::int32_t>(static_cast<const char*>(amp) - text)
-                                                     : i + static_cast<std::int32_t>(avail);
+            const std::int32_t stop =
+                amp != nullptr ? static_cast<std::int32_t>(static_cast<const char*>(amp) - text)
+                               : i + static_cast<std::int32_t>(avail);
             std::memcpy(out, text + i, static_cast<size_t>(stop - i));
             out += stop - i;
             i = stop;
             continue;
         }
         const std::int32_t after = text[i + 1] == '#' ? DecodeCharacterReference(text, i, end, out)
-                                                       : DecodeEntityReference(text, i, end, out);
+                                                      : DecodeEntityReference(text, i, end, out);
         if (after > 0) {
             i = after;
         } else {

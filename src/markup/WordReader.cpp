@@ -35,7 +35,7 @@ std::int32_t CharAt(const char* text, std::int32_t pos)
     return static_cast<std::int32_t>(cp936::CharLength(text + pos));
 }
 
-} // namespace
+}  // namespace
 
 std::int32_t SkipSpace(const char* text, std::int32_t pos)
 {

@@ -36,7 +36,7 @@ std::uint32_t EndTagBits(std::int32_t length)
     return bits << ELEM_END_TAG_SHIFT;
 }
 
-} // namespace
+}  // namespace
 
 CXmlDoc::CXmlDoc() = default;
 
@@ -206,18 +206,20 @@ std::int32_t CXmlDoc::ParseElements(std::int32_t parent, ScanCursor& cursor)
             }
             ElementEntry& element = Entry(current);
             element.length = token.offset + token.length - element.offset;
-            element.tagLengths = (element.tagLengths & ELEM_START_TAG_MAX) | EndTagBits(token.length);
+            element.tagLengths =
+                (element.tagLengths & ELEM_START_TAG_MAX) | EndTagBits(token.length);
             --depth;
             const MarkupToken& start = stack[depth];
-            if (!NameMatches(name.data(), static_cast<std::int32_t>(name.size()), start.text.c_str())) {
-                return Fail(FillMessage(MSG_TAG_MISMATCH, {name, token.offset + 1, start.text, element.offset}));
+            if (!NameMatches(name.data(), static_cast<std::int32_t>(name.size()),
+                             start.text.c_str())) {
+                return Fail(FillMessage(MSG_TAG_MISMATCH,
+                                        {name, token.offset + 1, start.text, element.offset}));
             }
             --level;
             current = element.parent;
             break;
         }
-        case TOK_ERROR:
-            return Fail(token.text);
+        case TOK_ERROR: return Fail(token.text);
         case TOK_EOF:
             if (depth > 0) {
                 const MarkupToken& open = stack[depth - 1];
@@ -268,7 +270,8 @@ void CXmlDoc::GrowTable(std::int32_t n)
         // The last segment is filled up before the next one starts.
         auto* full = new ElementEntry[SEGMENT_ENTRIES];
         if (inLast > 0) {
-            std::memcpy(full, m_ppSegments[lastSeg], sizeof(ElementEntry) * static_cast<size_t>(inLast));
+            std::memcpy(full, m_ppSegments[lastSeg],
+                        sizeof(ElementEntry) * static_cast<size_t>(inLast));
         }
         delete[] m_ppSegments[lastSeg];
         m_ppSegments[lastSeg] = full;
@@ -277,7 +280,8 @@ void CXmlDoc::GrowTable(std::int32_t n)
     const std::int32_t entries = n - newSeg * SEGMENT_ENTRIES;
     auto* segment = new ElementEntry[static_cast<size_t>(entries)];
     if (newSeg == lastSeg && inLast > 0) {
-        std::memcpy(segment, m_ppSegments[newSeg], sizeof(ElementEntry) * static_cast<size_t>(inLast));
+        std::memcpy(segment, m_ppSegments[newSeg],
+                    sizeof(ElementEntry) * static_cast<size_t>(inLast));
     }
     delete[] m_ppSegments[newSeg];
     m_ppSegments[newSeg] = segment;

@@ -64,7 +64,10 @@ public:
     const ElementEntry* EntryAt(std::int32_t index) const;
 
 private:
-    ElementEntry& Entry(std::int32_t index) { return m_ppSegments[index >> SEGMENT_SHIFT][index & SEGMENT_MASK]; }
+    ElementEntry& Entry(std::int32_t index)
+    {
+        return m_ppSegments[index >> SEGMENT_SHIFT][index & SEGMENT_MASK];
+    }
     const ElementEntry& Entry(std::int32_t index) const
     {
         return m_ppSegments[index >> SEGMENT_SHIFT][index & SEGMENT_MASK];

@@ -32,7 +32,8 @@ bool IsConnectOutcome(int code)
 }
 
 // The checks Send and Receive share: 0, or the error to fail with.
-int TransferError(bool bOpen, bool bConnected, const void* buffer, int count, int flags, int allowedFlags)
+int TransferError(bool bOpen, bool bConnected, const void* buffer, int count, int flags,
+                  int allowedFlags)
 {
     if (!bOpen)
         return WSAENOTSOCK;
@@ -50,8 +51,7 @@ int TransferError(bool bOpen, bool bConnected, const void* buffer, int count, in
 CAsyncSocket::CAsyncSocket()
     : m_hSocket(kNoSocket), m_pLoop(nullptr), m_state(State::Idle), m_nPendingConnectError(0),
       m_bWantSend(false), m_bEndSeen(false)
-{
-}
+{}
 
 CAsyncSocket::~CAsyncSocket()
 {
@@ -149,7 +149,8 @@ bool CAsyncSocket::Accept(CAsyncSocket& into)
 
 int CAsyncSocket::Send(const void* buffer, int count, int flags)
 {
-    const int refused = TransferError(IsOpen(), m_state == State::Connected, buffer, count, flags, kSendFlags);
+    const int refused =
+        TransferError(IsOpen(), m_state == State::Connected, buffer, count, flags, kSendFlags);
     if (refused != 0)
         return FailCount(refused);
     if (count == 0)
@@ -168,7 +169,8 @@ int CAsyncSocket::Send(const void* buffer, int count, int flags)
 
 int CAsyncSocket::Receive(void* buffer, int count, int flags)
 {
-    const int refused = TransferError(IsOpen(), m_state == State::Connected, buffer, count, flags, kReceiveFlags);
+    const int refused =
+        TransferError(IsOpen(), m_state == State::Connected, buffer, count, flags, kReceiveFlags);
     if (refused != 0)
         return FailCount(refused);
     if (count == 0)
@@ -222,15 +224,12 @@ unsigned CAsyncSocket::WantedReadiness() const
     if (!IsOpen())
         return 0;
     switch (m_state) {
-    case State::Connecting:
-        return m_nPendingConnectError != 0 ? kLoopImmediate : kLoopWritable;
-    case State::Listening:
-        return kLoopReadable;
+    case State::Connecting: return m_nPendingConnectError != 0 ? kLoopImmediate : kLoopWritable;
+    case State::Listening: return kLoopReadable;
     case State::Connected:
         return (m_bEndSeen ? 0u : kLoopReadable) | (m_bWantSend ? kLoopWritable : 0u);
     case State::Idle:
-    case State::Failed:
-        break;
+    case State::Failed: break;
     }
     return 0;
 }
@@ -238,18 +237,14 @@ unsigned CAsyncSocket::WantedReadiness() const
 unsigned CAsyncSocket::DispatchReadiness(unsigned ready)
 {
     switch (m_state) {
-    case State::Connecting:
-        DispatchConnect(ready);
-        return 0;
+    case State::Connecting: DispatchConnect(ready); return 0;
     case State::Listening:
         if (ready & (kLoopReadable | kLoopError | kLoopHangup))
             OnAccept(0);
         return 0;
-    case State::Connected:
-        return DispatchConnected(ready);
+    case State::Connected: return DispatchConnected(ready);
     case State::Idle:
-    case State::Failed:
-        break;
+    case State::Failed: break;
     }
     return 0;
 }
@@ -274,17 +269,13 @@ unsigned CAsyncSocket::DispatchConnected(unsigned ready)
         const unsigned rest = bWriteDue ? kLoopWritable : 0u;
         int code = 0;
         switch (ProbeRead(&code)) {
-        case ReadState::Data:
-            OnReceive(0);
-            return rest;  // `this` may be gone now
+        case ReadState::Data: OnReceive(0); return rest;  // `this` may be gone now
         case ReadState::End:
             m_bEndSeen = true;
             OnClose(0);
             return rest;
-        case ReadState::Nothing:
-            return rest;
-        case ReadState::Broken:
-            break;
+        case ReadState::Nothing: return rest;
+        case ReadState::Broken: break;
         }
         // A broken connection takes nothing more: no OnSend after its OnClose.
         m_bEndSeen = true;

@@ -29,8 +29,8 @@ constexpr std::size_t CharLength(const char* text, std::size_t pos, std::size_t 
     if (pos >= length) {
         return 0;
     }
-    if (pos + 1 < length && IsLeadByte(static_cast<unsigned char>(text[pos]))
-        && IsTrailByte(static_cast<unsigned char>(text[pos + 1]))) {
+    if (pos + 1 < length && IsLeadByte(static_cast<unsigned char>(text[pos])) &&
+        IsTrailByte(static_cast<unsigned char>(text[pos + 1]))) {
         return 2;
     }
     return 1;
@@ -43,7 +43,8 @@ constexpr std::size_t CharLength(const char* p)
         return 0;
     }
     // A NUL is no trail byte, so the test never looks past the terminator.
-    if (IsLeadByte(static_cast<unsigned char>(p[0])) && IsTrailByte(static_cast<unsigned char>(p[1]))) {
+    if (IsLeadByte(static_cast<unsigned char>(p[0])) &&
+        IsTrailByte(static_cast<unsigned char>(p[1]))) {
         return 2;
     }
     return 1;
@@ -54,4 +55,4 @@ constexpr std::size_t CharLength(const char* p)
 // code page has no character for (a lone surrogate, for one). Safe to call from any thread.
 int FromUtf16(char16_t unit, char* out);
 
-} // namespace cp936
+}  // namespace cp936

@@ -17,20 +17,22 @@ std::uint32_t RemainingMs(Clock::time_point deadline)
         return 0;
     // Round up so that a wait never ends just short of the deadline and spins.
     const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-    return ms >= CMessageLoop::kInfinite ? CMessageLoop::kInfinite - 1 : static_cast<std::uint32_t>(ms);
+    return ms >= CMessageLoop::kInfinite ? CMessageLoop::kInfinite - 1
+                                         : static_cast<std::uint32_t>(ms);
 }
 }  // namespace
 
 CMessageLoop::CMessageLoop()
     : m_pBackend(std::make_unique<CLoopBackend>()), m_bQueueClosed(false), m_nNextReady(0),
       m_nNextSerial(1)
-{
-}
+{}
 
 CMessageLoop::~CMessageLoop()
 {
     // Let a Post that is still inside its critical section finish first.
-    { std::lock_guard<std::mutex> guard(m_lock); }
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+    }
     for (const Registration& reg : m_lstSockets)
         reg.pSocket->m_pLoop = nullptr;
     Detach();
@@ -172,7 +174,8 @@ void CMessageLoop::AddSocket(CAsyncSocket* socket)
 
 void CMessageLoop::RemoveSocket(CAsyncSocket* socket)
 {
-    m_lstSockets.erase(std::remove_if(m_lstSockets.begin(), m_lstSockets.end(),
-                                      [socket](const Registration& reg) { return reg.pSocket == socket; }),
-                       m_lstSockets.end());
+    m_lstSockets.erase(
+        std::remove_if(m_lstSockets.begin(), m_lstSockets.end(),
+                       [socket](const Registration& reg) { return reg.pSocket == socket; }),
+        m_lstSockets.end());
 }

@@ -51,7 +51,9 @@ std::thread::id CMsgThread::ThreadId() const
 void CMsgThread::Run()
 {
     // Wait until CreateThread has stored the handle, so ThreadId() is right on this thread.
-    { std::lock_guard<std::mutex> guard(m_startLock); }
+    {
+        std::lock_guard<std::mutex> guard(m_startLock);
+    }
     m_loop.Attach();
     if (InitInstance()) {
         ThreadMessage msg{};

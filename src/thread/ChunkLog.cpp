@@ -38,8 +38,8 @@ void CChunkLog::Write(const unsigned char* bytes, size_t length)
     }
 }
 
-void CChunkLog::Drain(
-    const std::function<void(std::uint32_t offset, const unsigned char* bytes, std::uint16_t length)>& take)
+void CChunkLog::Drain(const std::function<void(std::uint32_t offset, const unsigned char* bytes,
+                                               std::uint16_t length)>& take)
 {
     std::vector<std::unique_ptr<unsigned char[]>> blocks;
     blocks.swap(m_blocks);

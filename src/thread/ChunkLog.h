@@ -18,7 +18,8 @@ public:
     bool Append(std::uint32_t offset, const unsigned char* bytes, std::uint16_t length);
     // Hands every chunk to `take` in arrival order and empties the log as it goes, so its
     // blocks are freed while the chunks are moved elsewhere.
-    void Drain(const std::function<void(std::uint32_t offset, const unsigned char* bytes, std::uint16_t length)>& take);
+    void Drain(const std::function<void(std::uint32_t offset, const unsigned char* bytes,
+                                        std::uint16_t length)>& take);
     void Clear();
 
     bool IsEmpty() const { return m_nChunks == 0; }

@@ -19,11 +19,13 @@ std::uint32_t CReplyAssembly::MaxTotal() const
     return m_kind == Kind::Text ? kMaxTextTotal : kMaxImageTotal;
 }
 
-CReplyAssembly::Result CReplyAssembly::Add(std::int32_t total, std::int32_t offset, const unsigned char* bytes,
-                                           size_t length)
+CReplyAssembly::Result CReplyAssembly::Add(std::int32_t total, std::int32_t offset,
+                                           const unsigned char* bytes, size_t length)
 {
-    if (total < 0 || offset < 0 || static_cast<std::uint64_t>(offset) + length > static_cast<std::uint64_t>(total) ||
-        static_cast<std::uint32_t>(total) > MaxTotal() || length > UINT16_MAX || (length > 0 && bytes == nullptr))
+    if (total < 0 || offset < 0 ||
+        static_cast<std::uint64_t>(offset) + length > static_cast<std::uint64_t>(total) ||
+        static_cast<std::uint32_t>(total) > MaxTotal() || length > UINT16_MAX ||
+        (length > 0 && bytes == nullptr))
         return Result::Dropped;
     if (!m_bActive || static_cast<std::uint32_t>(total) != m_nTotal) {
         Clear();
@@ -118,10 +120,12 @@ bool CReplyAssembly::GrowWindow(std::uint32_t needed, bool settle)
         std::uint64_t next = budget;
         // Another pass over the log only for a large step, so that settling costs a few
         // passes over the log, not one per chunk it frees.
-        if (settle && grown && next < std::min<std::uint64_t>(m_nTotal, m_nWindow + m_nWindow / 2ull))
+        if (settle && grown &&
+            next < std::min<std::uint64_t>(m_nTotal, m_nWindow + m_nWindow / 2ull))
             break;
         if (!settle) {
-            next = std::min<std::uint64_t>(budget, std::max<std::uint64_t>({needed, 2ull * m_nWindow, kMinWindow}));
+            next = std::min<std::uint64_t>(
+                budget, std::max<std::uint64_t>({needed, 2ull * m_nWindow, kMinWindow}));
             if (next < std::min<std::uint64_t>(m_nTotal, m_nWindow + m_nWindow / 2ull))
                 break;
         }
@@ -129,9 +133,8 @@ bool CReplyAssembly::GrowWindow(std::uint32_t needed, bool settle)
             break;
         grown = true;
         if (!m_log.IsEmpty() && m_log.LowestOffset() < m_nWindow) {
-            m_log.Drain([this](std::uint32_t offset, const unsigned char* bytes, std::uint16_t length) {
-                Keep(offset, bytes, length);
-            });
+            m_log.Drain([this](std::uint32_t offset, const unsigned char* bytes,
+                               std::uint16_t length) { Keep(offset, bytes, length); });
         }
         if (!settle)
             break;
@@ -197,7 +200,8 @@ void CReplyAssembly::MarkCovered(std::uint32_t begin, std::uint32_t end)
         const std::uint32_t word = bit / 64;
         const std::uint32_t first = bit % 64;
         const std::uint32_t count = std::min<std::uint32_t>(64 - first, end - bit);
-        const std::uint64_t mask = count == 64 ? ~std::uint64_t{0} : ((std::uint64_t{1} << count) - 1) << first;
+        const std::uint64_t mask =
+            count == 64 ? ~std::uint64_t{0} : ((std::uint64_t{1} << count) - 1) << first;
         m_pCoverage[word] |= mask;
         bit += count;
     }

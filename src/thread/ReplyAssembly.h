@@ -80,8 +80,8 @@ private:
     Kind m_kind;
     bool m_bActive = false;
     std::uint32_t m_nTotal = 0;
-    std::uint64_t m_nReceived = 0;      // accounted bytes of the reply's messages
-    CGrowBuffer m_buffer;          // the window's bytes (a text's one more for its NUL)
+    std::uint64_t m_nReceived = 0;  // accounted bytes of the reply's messages
+    CGrowBuffer m_buffer;           // the window's bytes (a text's one more for its NUL)
     std::uint32_t m_nWindow = 0;
     std::uint32_t m_nPrefix = 0;  // images: every byte below it has been received
     // Images, once a chunk left a gap below it: one bit per byte of the window.

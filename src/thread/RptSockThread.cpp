@@ -236,8 +236,8 @@ void CRptSockThread::OnQueryReply(CRptSocket* from, const char*, const char* val
         return;
     // A chunk outside its total, or a total above the limit, is dropped; a reply of another
     // total starts a new text. The chunk that reaches the total ends the text.
-    if (m_pText.Add(total, offset, reinterpret_cast<const unsigned char*>(text), std::strlen(text)) !=
-        CReplyAssembly::Result::Complete)
+    if (m_pText.Add(total, offset, reinterpret_cast<const unsigned char*>(text),
+                    std::strlen(text)) != CReplyAssembly::Result::Complete)
         return;
     CompleteText();
 }
@@ -282,8 +282,8 @@ void CRptSockThread::OnThumbData(CRptSocket* from, const char* name, std::uint16
 }
 
 void CRptSockThread::OnImageData(CRptSocket* from, const char* name, std::int32_t, std::int32_t,
-                                 std::int32_t, std::int32_t total, std::int32_t offset, std::uint16_t length,
-                                 const unsigned char* bytes)
+                                 std::int32_t, std::int32_t total, std::int32_t offset,
+                                 std::uint16_t length, const unsigned char* bytes)
 {
     if (from != &m_socket || name == nullptr || m_strImageName != name)
         return;

@@ -25,7 +25,6 @@
 // event made for an earlier request.
 class CRptSockThread : public CMsgThread, public IRptSockSink {
 public:
-
     CRptSockThread(std::string host, std::uint32_t port);
     ~CRptSockThread() override;
     CRptSockThread(const CRptSockThread&) = delete;
@@ -91,8 +90,8 @@ protected:
     void OnThumbData(CRptSocket* from, const char* name, std::uint16_t length,
                      const unsigned char* bytes) override;
     void OnImageData(CRptSocket* from, const char* name, std::int32_t param1, std::int32_t param2,
-                     std::int32_t param3, std::int32_t total, std::int32_t offset, std::uint16_t length,
-                     const unsigned char* bytes) override;
+                     std::int32_t param3, std::int32_t total, std::int32_t offset,
+                     std::uint16_t length, const unsigned char* bytes) override;
     void OnSockError(CRptSocket* from, std::int32_t code) override;
     void OnSockClose(CRptSocket* from, std::int32_t code) override;
     void OnSockConnect(CRptSocket* from, std::int32_t code) override;
@@ -104,7 +103,8 @@ private:
     void FreeText();
     bool IsLateQueryReply(const char* value) const;
     void CompleteText();
-    static bool CopyOut(const unsigned char* data, std::uint32_t count, void* buffer, std::uint32_t* size);
+    static bool CopyOut(const unsigned char* data, std::uint32_t count, void* buffer,
+                        std::uint32_t* size);
 
     CRptSocket m_socket;
     std::string m_strHost;

@@ -6,12 +6,12 @@
 #include "transport/LittleEndian.h"
 #include "transport/MsgTypes.h"
 
-bool EncodeFrame(unsigned char** block, std::uint32_t* capacity, std::uint16_t type, const void* payload,
-                 std::uint16_t length)
+bool EncodeFrame(unsigned char** block, std::uint32_t* capacity, std::uint16_t type,
+                 const void* payload, std::uint16_t length)
 {
     const std::uint32_t frameLength = static_cast<std::uint32_t>(length) + kMsgHeaderSize;
     if (*block == nullptr || *capacity < frameLength) {
-        delete[] *block;
+        delete[] * block;
         *block = new (std::nothrow) unsigned char[frameLength];
         *capacity = frameLength;
     }

@@ -7,5 +7,5 @@
 // freed and replaced by one of exactly the frame's size, and *capacity records that size.
 // False when that allocation failed: *block is then null and *capacity 0. The caller checks
 // the payload (non-null, at most 65531 bytes) first.
-bool EncodeFrame(unsigned char** block, std::uint32_t* capacity, std::uint16_t type, const void* payload,
-                 std::uint16_t length);
+bool EncodeFrame(unsigned char** block, std::uint32_t* capacity, std::uint16_t type,
+                 const void* payload, std::uint16_t length);

@@ -6,8 +6,7 @@
 
 CMsgSocket::CMsgSocket()
     : m_bClosed(false), m_bSendPending(false), m_nSent(0), m_nSendCap(0), m_pSendBuf(nullptr)
-{
-}
+{}
 
 CMsgSocket::~CMsgSocket()
 {
@@ -99,11 +98,8 @@ void CMsgSocket::OnReceive(int nErrorCode)
         FailRead(-1);  // the peer ended the stream inside a frame
     } else {
         switch (m_frames.Commit(got)) {
-        case CFrameAssembler::Result::Partial:
-            break;
-        case CFrameAssembler::Result::Broken:
-            FailRead(-1);
-            break;
+        case CFrameAssembler::Result::Partial: break;
+        case CFrameAssembler::Result::Broken: FailRead(-1); break;
         case CFrameAssembler::Result::Complete:
             OnMessage(m_frames.Type(), m_frames.Payload(), m_frames.PayloadLength());
             m_frames.Drop();

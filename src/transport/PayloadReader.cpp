@@ -6,8 +6,7 @@
 
 CPayloadReader::CPayloadReader(const unsigned char* payload, size_t length)
     : m_pNext(payload), m_nLeft(payload != nullptr ? length : 0)
-{
-}
+{}
 
 bool CPayloadReader::ReadString(const char** out)
 {

@@ -6,8 +6,7 @@
 
 CPayloadWriter::CPayloadWriter(unsigned char* block, size_t size)
     : m_pBlock(block), m_nSize(block != nullptr ? size : 0), m_nWritten(0)
-{
-}
+{}
 
 bool CPayloadWriter::WriteString(const char* text)
 {

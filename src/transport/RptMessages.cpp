@@ -26,7 +26,8 @@ bool DecodeThumbRequest(const unsigned char* payload, size_t length, ThumbReques
 bool DecodeThumbData(const unsigned char* payload, size_t length, ThumbDataMsg* out)
 {
     CPayloadReader in(payload, length);
-    return in.ReadString(&out->name) && in.ReadUInt16(&out->length) && in.ReadBytes(out->length, &out->bytes);
+    return in.ReadString(&out->name) && in.ReadUInt16(&out->length) &&
+           in.ReadBytes(out->length, &out->bytes);
 }
 
 bool DecodeImageRequest(const unsigned char* payload, size_t length, ImageRequestMsg* out)
@@ -44,8 +45,8 @@ bool DecodeImageData(const unsigned char* payload, size_t length, ImageDataMsg* 
            in.ReadUInt16(&out->length) && in.ReadBytes(out->length, &out->bytes);
 }
 
-bool DeliverMessage(IRptSockSink* sink, CRptSocket* from, std::uint16_t type, const unsigned char* payload,
-                    int length)
+bool DeliverMessage(IRptSockSink* sink, CRptSocket* from, std::uint16_t type,
+                    const unsigned char* payload, int length)
 {
     if (sink == nullptr || length < 0)
         return false;
@@ -90,10 +91,10 @@ bool DeliverMessage(IRptSockSink* sink, CRptSocket* from, std::uint16_t type, co
         ImageDataMsg m{};
         if (!DecodeImageData(payload, size, &m))
             return false;
-        sink->OnImageData(from, m.name, m.param1, m.param2, m.param3, m.total, m.offset, m.length, m.bytes);
+        sink->OnImageData(from, m.name, m.param1, m.param2, m.param3, m.total, m.offset, m.length,
+                          m.bytes);
         return true;
     }
-    default:
-        return false;  // unknown types are ignored
+    default: return false;  // unknown types are ignored
     }
 }

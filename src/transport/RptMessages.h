@@ -69,5 +69,5 @@ bool DecodeImageData(const unsigned char* payload, size_t length, ImageDataMsg* 
 // Decodes a message of any type and calls the sink's slot for it, with `from` as the
 // reporting socket. False, without a call, for an unknown type, a malformed payload, a
 // negative length or a null sink.
-bool DeliverMessage(IRptSockSink* sink, CRptSocket* from, std::uint16_t type, const unsigned char* payload,
-                    int length);
+bool DeliverMessage(IRptSockSink* sink, CRptSocket* from, std::uint16_t type,
+                    const unsigned char* payload, int length);

@@ -43,7 +43,8 @@ bool CRptSocket::SendThumbRequest(const char* name)
     return SendMsg(MSG_THUMB_REQUEST, name, static_cast<std::uint16_t>(length));
 }
 
-bool CRptSocket::SendImageRequest(const char* name, std::int32_t param1, std::int32_t param2, std::int32_t param3)
+bool CRptSocket::SendImageRequest(const char* name, std::int32_t param1, std::int32_t param2,
+                                  std::int32_t param3)
 {
     if (name == nullptr)
         return false;
@@ -55,7 +56,8 @@ bool CRptSocket::SendImageRequest(const char* name, std::int32_t param1, std::in
     if (!payload)
         return false;
     CPayloadWriter out(payload.get(), length);
-    if (!out.WriteString(name) || !out.WriteInt32(param1) || !out.WriteInt32(param2) || !out.WriteInt32(param3))
+    if (!out.WriteString(name) || !out.WriteInt32(param1) || !out.WriteInt32(param2) ||
+        !out.WriteInt32(param3))
         return false;
     return SendMsg(MSG_IMAGE_REQUEST, payload.get(), static_cast<std::uint16_t>(out.Length()));
 }

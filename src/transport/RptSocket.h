@@ -21,7 +21,8 @@ public:
     // result of SendMsg.
     bool SendQuery(const char* key, const char* value);
     bool SendThumbRequest(const char* name);
-    bool SendImageRequest(const char* name, std::int32_t param1, std::int32_t param2, std::int32_t param3);
+    bool SendImageRequest(const char* name, std::int32_t param1, std::int32_t param2,
+                          std::int32_t param3);
 
 protected:
     void OnConnect(int nErrorCode) override;

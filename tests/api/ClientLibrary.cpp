@@ -6,7 +6,7 @@
 
 // A host that loads the library uses the header's pointer types: each must be exactly the
 // type of the function it names, or a call through it is undefined.
-#define KORV_SAME_TYPE(name) \
+#define KORV_SAME_TYPE(name)                                                                       \
     static_assert(std::is_same_v<Korv##name##Fn, decltype(&::name)>, #name);
 KORVANELLE_FOR_EACH_FUNCTION(KORV_SAME_TYPE)
 #undef KORV_SAME_TYPE

@@ -8,7 +8,9 @@ std::string SamplePatient()
            "<ROOT><Patient Name=\"P\" ID=\"7\">"
            "<Fields><Text>"
            "<F FieldName=\"ID\" FieldValue=\"H001\"/>"
-           "<F FieldName=\"" + kNameField + "\" FieldValue=\"" + kZhangSan + "\"/>"
+           "<F FieldName=\"" +
+           kNameField + "\" FieldValue=\"" + kZhangSan +
+           "\"/>"
            "</Text></Fields>"
            "<Modality Name=\"CT\">"
            "<Study Name=\"Head &amp; neck\"><Fields>"
@@ -54,8 +56,8 @@ void ExportsTest::ServePatient(const std::string& text, size_t chunkSize)
     });
 }
 
-std::vector<unsigned char> ExportsTest::ReadBytes(decltype(&::GetThumbData) fetch,
-                                                  const char* name, bool& ok)
+std::vector<unsigned char> ExportsTest::ReadBytes(decltype(&::GetThumbData) fetch, const char* name,
+                                                  bool& ok)
 {
     unsigned int size = 0;
     ok = fetch(name, nullptr, &size) == 1;

@@ -40,8 +40,8 @@ protected:
         return text;
     }
     // Fetches bytes through the two-call protocol; empty with ok false on failure.
-    static std::vector<unsigned char> ReadBytes(decltype(&::GetThumbData) fetch,
-                                                const char* name, bool& ok);
+    static std::vector<unsigned char> ReadBytes(decltype(&::GetThumbData) fetch, const char* name,
+                                                bool& ok);
 
     const ClientLibrary* lib = nullptr;
     CFakeServer server;

@@ -137,8 +137,8 @@ TEST_F(PatientExportsTest, EmptyReplyLeavesAnEmptyDocumentNotThePreviousPatient)
     // Only the end of a text arrives: it starts with a gap and so holds nothing.
     const std::string text = SamplePatient();
     server.SetHandler([text](const FakeRequest&) {
-        return std::vector<FakeFrame>{FakeFrame::QueryReply(
-            static_cast<std::int32_t>(text.size()), 10, text.substr(10))};
+        return std::vector<FakeFrame>{
+            FakeFrame::QueryReply(static_cast<std::int32_t>(text.size()), 10, text.substr(10))};
     });
     EXPECT_EQ(lib->OpenPatient("H003"), 1);
     EXPECT_EQ(lib->GetModalityCount(), 0);

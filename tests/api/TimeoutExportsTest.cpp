@@ -85,8 +85,8 @@ TEST_F(TimeoutExportsTest, HalfATextLeftByATimedOutRequestIsNotCompletedByTheNex
     server.SetHandler([c, d, total, half](const FakeRequest& request) {
         if (request.value == "C")  // the first half only, then nothing
             return std::vector<FakeFrame>{FakeFrame::QueryReply(total, 0, c.substr(0, half), "C")};
-        return std::vector<FakeFrame>{FakeFrame::QueryReply(
-            total, static_cast<std::int32_t>(half), d.substr(half), "D")};
+        return std::vector<FakeFrame>{
+            FakeFrame::QueryReply(total, static_cast<std::int32_t>(half), d.substr(half), "D")};
     });
     EXPECT_EQ(lib->OpenPatient("C"), 0);
     // D's reply alone starts with a gap: an empty document, never C's half completed.
@@ -108,8 +108,8 @@ TEST_F(TimeoutExportsTest, RepeatedRequestForTheSamePatientLetsItsSlowReplyCompl
     EXPECT_EQ(lib->OpenPatient("C"), 0);
     // The rest of the first reply comes while the host asks again.
     server.SetHandler([text, total, half](const FakeRequest&) {
-        return std::vector<FakeFrame>{FakeFrame::QueryReply(
-            total, static_cast<std::int32_t>(half), text.substr(half), "C")};
+        return std::vector<FakeFrame>{
+            FakeFrame::QueryReply(total, static_cast<std::int32_t>(half), text.substr(half), "C")};
     });
     ASSERT_EQ(lib->OpenPatient("C"), 1);
     EXPECT_EQ(ReadText(lib->GetPatientName), kZhangSan);

@@ -100,7 +100,8 @@ TEST(DocArenaTest, ArenaListsBehaveAsHeapListsAndTakeTheArenasIdentities)
     }
     EXPECT_EQ(list.At(23), nullptr);
     int visited = 12;
-    list.ForEach([&](const CBlockList<int>::CEntry& entry) { EXPECT_EQ(entry.Value(), visited++); });
+    list.ForEach(
+        [&](const CBlockList<int>::CEntry& entry) { EXPECT_EQ(entry.Value(), visited++); });
     EXPECT_EQ(visited, 35);
     list.RemoveAll();
     EXPECT_EQ(list.BlockCount(), 0);

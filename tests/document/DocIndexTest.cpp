@@ -59,15 +59,16 @@ struct SReference {
 };
 
 // Grows a tree of random shape: each new node hangs under a random earlier one.
-std::unique_ptr<CInfoNode> RandomTree(std::mt19937& rng, int nodes, std::vector<std::uintptr_t>& handles)
+std::unique_ptr<CInfoNode> RandomTree(std::mt19937& rng, int nodes,
+                                      std::vector<std::uintptr_t>& handles)
 {
     auto pRoot = std::make_unique<CInfoNode>();
     std::vector<CInfoNode*> all{pRoot.get()};
     for (int i = 0; i < nodes; ++i) {
         // Favour recent nodes now and then, so that some branches run deep.
         std::size_t parent = (rng() % 3 == 0) ? all.size() - 1 : rng() % all.size();
-        SNewNode node = AddNode(*all[parent], (i % 4 == 0) ? "Modality" : "Study",
-                                "n" + std::to_string(i));
+        SNewNode node =
+            AddNode(*all[parent], (i % 4 == 0) ? "Modality" : "Study", "n" + std::to_string(i));
         handles.push_back(node.handle);
         all.push_back(node.pNode);
     }
@@ -75,7 +76,8 @@ std::unique_ptr<CInfoNode> RandomTree(std::mt19937& rng, int nodes, std::vector<
         int nFields = static_cast<int>(rng() % 4);
         for (int f = 0; f < nFields; ++f) {
             handles.push_back(AddNamedField(*pNode, "f" + std::to_string(f),
-                                            "v" + std::to_string(rng()), static_cast<int>(rng() % 2)));
+                                            "v" + std::to_string(rng()),
+                                            static_cast<int>(rng() % 2)));
         }
     }
     return pRoot;

@@ -124,8 +124,8 @@ private:
         std::string value;
         const int parts = Below(4);
         for (int i = 0; i < parts; ++i) {
-            value += Pick({"v", "\xD6\xD0\xCE\xC4", "&lt;", "&amp;", "&quot;", "&#65;", "&#65", "&#x4e2d;", "&",
-                           "a;b", "&#20013", " ", "\xB1\x5C", "&bogus;"});
+            value += Pick({"v", "\xD6\xD0\xCE\xC4", "&lt;", "&amp;", "&quot;", "&#65;", "&#65",
+                           "&#x4e2d;", "&", "a;b", "&#20013", " ", "\xB1\x5C", "&bogus;"});
         }
         return value;
     }
@@ -136,10 +136,11 @@ private:
         const int count = Below(5);
         for (int i = 0; i < count; ++i) {
             out += Pick({" ", "  ", "\n"});
-            out += Pick({"Name", "FieldName", "FieldValue", "a", "a[b", "x", "Name[1", "\xD0\xD5\xC3\xFB", "ID"});
+            out += Pick({"Name", "FieldName", "FieldValue", "a", "a[b", "x", "Name[1",
+                         "\xD0\xD5\xC3\xFB", "ID"});
             switch (Below(6)) {
-            case 0: break;                                                  // no value
-            case 1: out += "=" + Value(); break;                            // unquoted
+            case 0: break;                        // no value
+            case 1: out += "=" + Value(); break;  // unquoted
             case 2: out += " = '" + Value() + "'"; break;
             default: out += "=\"" + Value() + "\""; break;
             }
@@ -149,7 +150,8 @@ private:
 
     void Element(std::string& text, int depth)
     {
-        const std::string tag = Pick({"Modality", "Study", "Fields", "Text", "Image", "F", "P", "a", "Fields[x"});
+        const std::string tag =
+            Pick({"Modality", "Study", "Fields", "Text", "Image", "F", "P", "a", "Fields[x"});
         text += "<" + tag + Attributes();
         if (depth > 4 || Chance(3)) {
             text += "/>";
@@ -170,8 +172,8 @@ private:
 };
 
 // Every query on every handle, the two documents walked by position side by side.
-void ExpectSameNode(const CPatientDoc& ours, std::uintptr_t a, const CPatientDoc& reference, std::uintptr_t b,
-                    int depth)
+void ExpectSameNode(const CPatientDoc& ours, std::uintptr_t a, const CPatientDoc& reference,
+                    std::uintptr_t b, int depth)
 {
     EXPECT_EQ(ours.GetModName(a), reference.GetModName(b));
     EXPECT_EQ(ours.GetStudyName(a), reference.GetStudyName(b));
@@ -186,7 +188,8 @@ void ExpectSameNode(const CPatientDoc& ours, std::uintptr_t a, const CPatientDoc
     }
     ASSERT_EQ(ours.GetStudyCount(a), reference.GetStudyCount(b));
     for (int s = 0; s < ours.GetStudyCount(a) && depth < 8; ++s) {
-        ExpectSameNode(ours, ours.GetStudyID(a, s), reference, reference.GetStudyID(b, s), depth + 1);
+        ExpectSameNode(ours, ours.GetStudyID(a, s), reference, reference.GetStudyID(b, s),
+                       depth + 1);
     }
 }
 
@@ -196,12 +199,14 @@ void ExpectSameTree(const CInfoNode& a, const CInfoNode& b)
     EXPECT_EQ(a.Tag(), b.Tag());
     EXPECT_EQ(a.Name(), b.Name());
     ASSERT_EQ(a.Attrs().Count(), b.Attrs().Count());
-    for (auto *pa = a.Attrs().Head(), *pb = b.Attrs().Head(); pa != nullptr; pa = pa->Next(), pb = pb->Next()) {
+    for (auto *pa = a.Attrs().Head(), *pb = b.Attrs().Head(); pa != nullptr;
+         pa = pa->Next(), pb = pb->Next()) {
         EXPECT_EQ(pa->Value().m_strAttrName, pb->Value().m_strAttrName);
         EXPECT_EQ(pa->Value().m_strAttrValue, pb->Value().m_strAttrValue);
     }
     ASSERT_EQ(a.Children().Count(), b.Children().Count());
-    for (auto *pa = a.Children().Head(), *pb = b.Children().Head(); pa != nullptr; pa = pa->Next(), pb = pb->Next()) {
+    for (auto *pa = a.Children().Head(), *pb = b.Children().Head(); pa != nullptr;
+         pa = pa->Next(), pb = pb->Next()) {
         ExpectSameTree(*pa->Value(), *pb->Value());
     }
 }

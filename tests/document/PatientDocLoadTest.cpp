@@ -36,7 +36,8 @@ std::vector<SField> FieldsOf(const CInfoNode& node)
     std::vector<SField> fields;
     for (auto* pEntry = node.Fields().Head(); pEntry != nullptr; pEntry = pEntry->Next()) {
         const CInfoField& field = pEntry->Value();
-        fields.push_back({std::string(field.m_strFieldName), std::string(field.m_strFieldValue), field.m_nType});
+        fields.push_back(
+            {std::string(field.m_strFieldName), std::string(field.m_strFieldValue), field.m_nType});
     }
     return fields;
 }
@@ -103,19 +104,20 @@ TEST_F(PatientDocLoadTest, EntriesNeedAFieldNameAndMayLackAValue)
         R"(<F FieldName="" FieldValue="x"/><F FieldValue="y"/><F FieldName="a"/>)"
         R"(<G Other="z" FieldValue="vb" FieldName="b"><F FieldName="below" FieldValue="no"/></G>)"
         R"(</Text></Fields></P></ROOT>)");
-    EXPECT_EQ(FieldsOf(root), (std::vector<SField>{{"a", "", FIELD_TEXT}, {"b", "vb", FIELD_TEXT}}));
+    EXPECT_EQ(FieldsOf(root),
+              (std::vector<SField>{{"a", "", FIELD_TEXT}, {"b", "vb", FIELD_TEXT}}));
     EXPECT_EQ(root.Children().Count(), 0);
 }
 
 TEST_F(PatientDocLoadTest, GroupNameSetsTheTypeOfItsEntries)
 {
-    const CInfoNode& root = Built(
-        R"(<ROOT><P><Fields Name="ignored">)"
-        R"(<Text><F FieldName="a" FieldValue="1"/><F FieldName="b" FieldValue="2"/></Text>)"
-        R"(<Image Name="ignored"><F FieldName="c" FieldValue="3"/></Image>)"
-        R"(<image><F FieldName="d" FieldValue="4"/></image>)"
-        R"(<Other><F FieldName="e" FieldValue="5"/></Other>)"
-        R"(</Fields></P></ROOT>)");
+    const CInfoNode& root =
+        Built(R"(<ROOT><P><Fields Name="ignored">)"
+              R"(<Text><F FieldName="a" FieldValue="1"/><F FieldName="b" FieldValue="2"/></Text>)"
+              R"(<Image Name="ignored"><F FieldName="c" FieldValue="3"/></Image>)"
+              R"(<image><F FieldName="d" FieldValue="4"/></image>)"
+              R"(<Other><F FieldName="e" FieldValue="5"/></Other>)"
+              R"(</Fields></P></ROOT>)");
     EXPECT_EQ(FieldsOf(root), (std::vector<SField>{{"a", "1", FIELD_TEXT},
                                                    {"b", "2", FIELD_TEXT},
                                                    {"c", "3", FIELD_IMAGE},
@@ -132,15 +134,16 @@ TEST_F(PatientDocLoadTest, FieldsElementsAroundAChildAllAddToTheNode)
         R"(<Modality Name="M"><Fields><Text><F FieldName="m" FieldValue="0"/></Text></Fields></Modality>)"
         R"(<Fields><Image><F FieldName="b" FieldValue="2"/></Image></Fields></P></ROOT>)");
     EXPECT_EQ(ChildTags(root), (std::vector<std::string>{"Modality"}));
-    EXPECT_EQ(FieldsOf(root), (std::vector<SField>{{"a", "1", FIELD_TEXT}, {"b", "2", FIELD_IMAGE}}));
+    EXPECT_EQ(FieldsOf(root),
+              (std::vector<SField>{{"a", "1", FIELD_TEXT}, {"b", "2", FIELD_IMAGE}}));
     EXPECT_EQ(FieldsOf(*root.Children().Head()->Value()),
               (std::vector<SField>{{"m", "0", FIELD_TEXT}}));
 }
 
 TEST_F(PatientDocLoadTest, ReservedWordsOutsideTheirPlaceAreOrdinaryNodes)
 {
-    const CInfoNode& root = Built(
-        R"(<ROOT><P><Text Name="T"/><Image/><fields><Text/></fields></P></ROOT>)");
+    const CInfoNode& root =
+        Built(R"(<ROOT><P><Text Name="T"/><Image/><fields><Text/></fields></P></ROOT>)");
     EXPECT_EQ(ChildTags(root), (std::vector<std::string>{"Text", "Image", "fields"}));
     EXPECT_EQ(root.Children().Head()->Value()->Name(), "T");
     EXPECT_EQ(root.Fields().Count(), 0);
@@ -148,7 +151,8 @@ TEST_F(PatientDocLoadTest, ReservedWordsOutsideTheirPlaceAreOrdinaryNodes)
 
 TEST_F(PatientDocLoadTest, FieldsAsFirstChildOfRootBecomesTheRootNode)
 {
-    const CInfoNode& root = Built(R"(<ROOT><Fields><Text><F FieldName="a"/></Text></Fields></ROOT>)");
+    const CInfoNode& root =
+        Built(R"(<ROOT><Fields><Text><F FieldName="a"/></Text></Fields></ROOT>)");
     EXPECT_EQ(root.Tag(), "Fields");
     EXPECT_EQ(root.Fields().Count(), 0);
     ASSERT_EQ(ChildTags(root), (std::vector<std::string>{"Text"}));
@@ -158,8 +162,8 @@ TEST_F(PatientDocLoadTest, FieldsAsFirstChildOfRootBecomesTheRootNode)
 
 TEST_F(PatientDocLoadTest, OnlyTheFirstChildOfRootIsBuilt)
 {
-    const CInfoNode& root = Built(
-        R"(<ROOT Name="R" z="1"><P Name="A"/><Q Name="B"><Modality Name="M"/></Q></ROOT>)");
+    const CInfoNode& root =
+        Built(R"(<ROOT Name="R" z="1"><P Name="A"/><Q Name="B"><Modality Name="M"/></Q></ROOT>)");
     EXPECT_EQ(root.Tag(), "P");
     EXPECT_EQ(AttrsOf(root), (Pairs{{"Name", "A"}}));
     EXPECT_EQ(root.Children().Count(), 0);
@@ -168,8 +172,7 @@ TEST_F(PatientDocLoadTest, OnlyTheFirstChildOfRootIsBuilt)
 
 TEST_F(PatientDocLoadTest, SiblingsAfterANestedSubtreeKeepTheirPlace)
 {
-    const CInfoNode& root = Built(
-        R"(<ROOT><P><A><B><C/></B><D/></A><E/></P></ROOT>)");
+    const CInfoNode& root = Built(R"(<ROOT><P><A><B><C/></B><D/></A><E/></P></ROOT>)");
     EXPECT_EQ(ChildTags(root), (std::vector<std::string>{"A", "E"}));
     const CInfoNode& a = *root.Children().Head()->Value();
     EXPECT_EQ(ChildTags(a), (std::vector<std::string>{"B", "D"}));
@@ -179,10 +182,10 @@ TEST_F(PatientDocLoadTest, SiblingsAfterANestedSubtreeKeepTheirPlace)
 TEST_F(PatientDocLoadTest, TextThatBuildsNothingLeavesAnEmptyRoot)
 {
     const char* const texts[] = {
-        "<ROOT></ROOT>",         // no child element
-        "<ROOT x=\"1\"/>",       // no child element either
-        "<Root><P/></Root>",     // not exactly ROOT
-        "<ROOT><P></ROOT>",      // rejected by the parser
+        "<ROOT></ROOT>",      // no child element
+        "<ROOT x=\"1\"/>",    // no child element either
+        "<Root><P/></Root>",  // not exactly ROOT
+        "<ROOT><P></ROOT>",   // rejected by the parser
         "not markup at all",
     };
     for (const char* pszText : texts) {
@@ -237,16 +240,15 @@ TEST_F(PatientDocLoadTest, NullOrEmptyTextBeforeAnyLoadLeavesNoDocument)
 
 TEST_F(PatientDocLoadTest, PatientDocumentIsWalkedThroughTheGetters)
 {
-    const std::string text =
-        "<ROOT><Patient Name=\"p\"><Fields><Text>"
-        "<F FieldName=\"ID\" FieldValue=\"H001\"/>"
-        "<F FieldName=\"\xD0\xD5\xC3\xFB\" FieldValue=\"Zhang &amp; Co\"/>"
-        "</Text></Fields>"
-        "<Modality Name=\"CT\"><Study Name=\"2024\"><Fields>"
-        "<Text><F FieldName=\"Finding\" FieldValue=\"clear\"/></Text>"
-        "<Image><F FieldName=\"Thumb\" FieldValue=\"ct1.jpg\"/></Image>"
-        "</Fields></Study></Modality>"
-        "<Modality Name=\"MR\"/></Patient></ROOT>";
+    const std::string text = "<ROOT><Patient Name=\"p\"><Fields><Text>"
+                             "<F FieldName=\"ID\" FieldValue=\"H001\"/>"
+                             "<F FieldName=\"\xD0\xD5\xC3\xFB\" FieldValue=\"Zhang &amp; Co\"/>"
+                             "</Text></Fields>"
+                             "<Modality Name=\"CT\"><Study Name=\"2024\"><Fields>"
+                             "<Text><F FieldName=\"Finding\" FieldValue=\"clear\"/></Text>"
+                             "<Image><F FieldName=\"Thumb\" FieldValue=\"ct1.jpg\"/></Image>"
+                             "</Fields></Study></Modality>"
+                             "<Modality Name=\"MR\"/></Patient></ROOT>";
     ASSERT_TRUE(doc.Load(text.c_str()));
     EXPECT_EQ(doc.GetPatientName(), "Zhang & Co");
     ASSERT_EQ(doc.GetModalityCount(), 2);
@@ -267,9 +269,11 @@ TEST_F(PatientDocLoadTest, PatientDocumentIsWalkedThroughTheGetters)
 TEST_F(PatientDocLoadTest, CharacterReferenceEndsInsideItsValue)
 {
     // The ';' after the value belongs to the next attribute or to the character data.
-    EXPECT_EQ(AttrsOf(Built(R"(<ROOT><r a="&#65" b=";"/></ROOT>)")), (Pairs{{"a", "&#65"}, {"b", ";"}}));
+    EXPECT_EQ(AttrsOf(Built(R"(<ROOT><r a="&#65" b=";"/></ROOT>)")),
+              (Pairs{{"a", "&#65"}, {"b", ";"}}));
     EXPECT_EQ(AttrsOf(Built("<ROOT><r a=\"x&#20013\">;</r></ROOT>")), (Pairs{{"a", "x&#20013"}}));
-    EXPECT_EQ(AttrsOf(Built(R"(<ROOT><r a="&#65;&#x4e2d;"/></ROOT>)")), (Pairs{{"a", "A\xD6\xD0"}}));
+    EXPECT_EQ(AttrsOf(Built(R"(<ROOT><r a="&#65;&#x4e2d;"/></ROOT>)")),
+              (Pairs{{"a", "A\xD6\xD0"}}));
 }
 
 TEST_F(PatientDocLoadTest, WideStartTagKeepsEveryAttributeInOrder)

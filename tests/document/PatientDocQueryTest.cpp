@@ -127,8 +127,8 @@ TEST_F(PatientDocQueryTest, HandlesFromAReplacedTreeDesignateNothing)
 {
     // The replacement has the same shape, so a handle that were an address or a position
     // would likely land on the new entries.
-    const std::uintptr_t oldHandles[] = {ctHandle, s1Handle, x1Handle, mrHandle, fieldA,
-                                         deepField, rootField};
+    const std::uintptr_t oldHandles[] = {ctHandle, s1Handle,  x1Handle, mrHandle,
+                                         fieldA,   deepField, rootField};
     SetUp();
     for (std::uintptr_t old : oldHandles) {
         EXPECT_EQ(doc.GetModName(old), "");

@@ -19,9 +19,9 @@ bool RunOnSmallStack(const std::function<void()>& fn, std::size_t stackBytes)
         return false;
     }
     pthread_t thread;
-    bool bStarted = pthread_attr_setstacksize(&attr, stackBytes) == 0 &&
-                    pthread_create(&thread, &attr, &RunFunction,
-                                   const_cast<std::function<void()>*>(&fn)) == 0;
+    bool bStarted =
+        pthread_attr_setstacksize(&attr, stackBytes) == 0 &&
+        pthread_create(&thread, &attr, &RunFunction, const_cast<std::function<void()>*>(&fn)) == 0;
     pthread_attr_destroy(&attr);
     return bStarted && pthread_join(thread, nullptr) == 0;
 }

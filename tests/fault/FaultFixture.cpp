@@ -34,21 +34,25 @@ void FaultTest::ConnectToFaulty(const std::string& fault)
     ASSERT_NE(lib, nullptr) << "client library not loaded";
     ASSERT_TRUE(m_faulty.Start(s_session->DataDir(), {"--fault", fault, "--chunk-size", "4096"}));
     int connected = 0;
-    EXPECT_LE(TimeOf([&] { connected = lib->Connect("127.0.0.1", m_faulty.Port()); }), korv::test::kConnectBound);
+    EXPECT_LE(TimeOf([&] { connected = lib->Connect("127.0.0.1", m_faulty.Port()); }),
+              korv::test::kConnectBound);
     ASSERT_EQ(connected, 1);
 }
 
 int FaultTest::OpenPatient()
 {
     int result = 0;
-    EXPECT_LE(TimeOf([&] { result = lib->OpenPatient(CHostSession::kPatientId); }), korv::test::kPatientBound);
+    EXPECT_LE(TimeOf([&] { result = lib->OpenPatient(CHostSession::kPatientId); }),
+              korv::test::kPatientBound);
     return result;
 }
 
 bool FaultTest::FetchThumb(std::vector<std::uint8_t>& bytes)
 {
     bool ok = false;
-    EXPECT_LE(TimeOf([&] { bytes = s_session->ReadBytes(lib->GetThumbData, CHostSession::kThumbName, ok); }),
+    EXPECT_LE(TimeOf([&] {
+                  bytes = s_session->ReadBytes(lib->GetThumbData, CHostSession::kThumbName, ok);
+              }),
               korv::test::kThumbBound);
     return ok;
 }
@@ -56,7 +60,9 @@ bool FaultTest::FetchThumb(std::vector<std::uint8_t>& bytes)
 bool FaultTest::FetchImage(std::vector<std::uint8_t>& bytes)
 {
     bool ok = false;
-    EXPECT_LE(TimeOf([&] { bytes = s_session->ReadBytes(lib->GetImageData, CHostSession::kImageName, ok); }),
+    EXPECT_LE(TimeOf([&] {
+                  bytes = s_session->ReadBytes(lib->GetImageData, CHostSession::kImageName, ok);
+              }),
               korv::test::kImageBound);
     return ok;
 }

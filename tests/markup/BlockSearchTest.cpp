@@ -24,8 +24,8 @@ std::vector<std::string> Scan(const std::string& text, bool lengthKnown)
     for (;;) {
         const std::int32_t type = ScanToken(cursor, token);
         std::string line = std::to_string(type) + ":" + std::to_string(token.offset) + ":" +
-                           std::to_string(token.length) + ":" + std::to_string(token.flags) + ":" + token.text +
-                           ":" + std::to_string(cursor.next);
+                           std::to_string(token.length) + ":" + std::to_string(token.flags) + ":" +
+                           token.text + ":" + std::to_string(cursor.next);
         if (type == TOK_END_TAG) {
             line += ":" + std::string(cursor.Word(), static_cast<size_t>(cursor.WordLength()));
         }
@@ -52,17 +52,23 @@ TEST(BlockSearchTest, RunsOfEveryLengthAroundABlockGiveTheSameTokens)
         // Character data, white space, names and quoted values of n bytes.
         ExpectSameTokens("<r>" + Repeat('t', n) + "</r>");
         ExpectSameTokens("<r>" + Repeat(' ', n) + "x" + Repeat('\n', n) + "</r>");
-        ExpectSameTokens("<" + Repeat('n', n + 1) + " a=\"" + Repeat('v', n) + "\" b='" + Repeat('w', n) + "'/>");
-        ExpectSameTokens("<r a=\"" + Repeat('v', n) + ">'\"" + Repeat(' ', n) + "/></r" + Repeat(' ', n) + ">");
-        ExpectSameTokens("<r>" + Repeat('t', n) + ">" + Repeat('u', n) + "</" + Repeat('r', n) + "\t>");
+        ExpectSameTokens("<" + Repeat('n', n + 1) + " a=\"" + Repeat('v', n) + "\" b='" +
+                         Repeat('w', n) + "'/>");
+        ExpectSameTokens("<r a=\"" + Repeat('v', n) + ">'\"" + Repeat(' ', n) + "/></r" +
+                         Repeat(' ', n) + ">");
+        ExpectSameTokens("<r>" + Repeat('t', n) + ">" + Repeat('u', n) + "</" + Repeat('r', n) +
+                         "\t>");
     }
 }
 
 TEST(BlockSearchTest, TextEndingInsideATokenFailsTheSameWay)
 {
     const std::string longValue = Repeat('\xd5', 37);
-    const std::vector<std::string> texts{"<r a=\"" + longValue, "<r a='" + longValue, "<" + Repeat('n', 33), "</" + Repeat('n', 33),
-          "</r" + Repeat(' ', 33), "<r" + Repeat(' ', 33) + "a=\"x\"" + Repeat(' ', 20), "   " + Repeat('t', 40)};
+    const std::vector<std::string> texts{
+        "<r a=\"" + longValue,   "<r a='" + longValue,
+        "<" + Repeat('n', 33),   "</" + Repeat('n', 33),
+        "</r" + Repeat(' ', 33), "<r" + Repeat(' ', 33) + "a=\"x\"" + Repeat(' ', 20),
+        "   " + Repeat('t', 40)};
     for (const std::string& text : texts) {
         ExpectSameTokens(text);
     }
@@ -71,8 +77,9 @@ TEST(BlockSearchTest, TextEndingInsideATokenFailsTheSameWay)
 TEST(BlockSearchTest, CodePage936TextAroundStopsGivesTheSameTokens)
 {
     // Lead bytes right before quotes, '>' and '<'; trail bytes that look like '\\' or '@'.
-    const std::string pieces[] = {"\xd5\xc5", "\x81", "\x81\x5c", "\xfe\x40", "\"", "'", ">", "<", "/", " ",
-                                  "\n", "=", "a", "<x ", "</x>", "&lt;"};
+    const std::string pieces[] = {"\xd5\xc5", "\x81", "\x81\x5c", "\xfe\x40", "\"", "'",
+                                  ">",        "<",    "/",        " ",        "\n", "=",
+                                  "a",        "<x ",  "</x>",     "&lt;"};
     std::mt19937 random(2024);
     for (int i = 0; i < 2000; ++i) {
         std::string text = "<r ";

@@ -95,4 +95,4 @@ TEST_F(ElementTableTest, NavigationAcrossSegmentBoundary)
     EXPECT_EQ(doc.ChildIndex(), kSegment + 1);
 }
 
-} // namespace
+}  // namespace

@@ -138,7 +138,8 @@ void LoadAndWalk(const std::string& text)
 {
     CXmlDoc doc;
     const bool ok = doc.LoadText(text.c_str());
-    EXPECT_NE(ok, !doc.ErrorText().empty()) << "a verdict comes with a message exactly when it fails";
+    EXPECT_NE(ok, !doc.ErrorText().empty())
+        << "a verdict comes with a message exactly when it fails";
     if (ok) {
         CheckTable(doc, text);
     } else {
@@ -174,10 +175,10 @@ TEST(MalformedInputTest, EveryPrefixOfRichDocument)
 
 TEST(MalformedInputTest, TextEndingInsideEachConstruct)
 {
-    for (const char* text : {"<r a='x", "<r a=\"x", "<r><!-- c", "<!DOCTYPE r [<!ELEMENT r",
-                             "<r a='&#6", "<r a='&#x4", "<r a='&#", "<r a='&", "<r a='&#65",
-                             "<r a='\x81", "<r>\x81", "\x81", "<\x81", "<r/><![CDATA[\x81",
-                             "<r/><?pi \x81", "<r a='\xB1\x5C", "</\x81"}) {
+    for (const char* text :
+         {"<r a='x", "<r a=\"x", "<r><!-- c", "<!DOCTYPE r [<!ELEMENT r", "<r a='&#6", "<r a='&#x4",
+          "<r a='&#", "<r a='&", "<r a='&#65", "<r a='\x81", "<r>\x81", "\x81", "<\x81",
+          "<r/><![CDATA[\x81", "<r/><?pi \x81", "<r a='\xB1\x5C", "</\x81"}) {
         SCOPED_TRACE(text);
         CXmlDoc doc;
         EXPECT_FALSE(doc.LoadText(text));
@@ -190,7 +191,8 @@ TEST(MalformedInputTest, ArbitraryBytes)
 {
     // Markup characters, lead and trail bytes, and a few others, in random order.
     static const char kAlphabet[] =
-        "<<<>>>//!!?" "?--[]]CDEANx#;&&='\"\"'  \t\n0123456789abcP\x81\xB1\x5C\x5B\x5D\xD6\xD0\xFE\x7F\x80";
+        "<<<>>>//!!?"
+        "?--[]]CDEANx#;&&='\"\"'  \t\n0123456789abcP\x81\xB1\x5C\x5B\x5D\xD6\xD0\xFE\x7F\x80";
     std::mt19937 random(20240611);
     std::uniform_int_distribution<size_t> pick(0, sizeof kAlphabet - 2);
     std::uniform_int_distribution<int> size(1, 48);
@@ -223,7 +225,8 @@ TEST(MalformedInputTest, RandomWellFormedTreesParse)
                 text += "</" + open.back() + ">";
                 open.pop_back();
             } else {
-                const std::string name = std::string(1, static_cast<char>('a' + random() % 3)) + "\xB1\x5C";
+                const std::string name =
+                    std::string(1, static_cast<char>('a' + random() % 3)) + "\xB1\x5C";
                 text += "<" + name + " k='v&amp;" + std::to_string(step) + "'";
                 ++elements;
                 if (action == 1) {
@@ -246,4 +249,4 @@ TEST(MalformedInputTest, RandomWellFormedTreesParse)
     }
 }
 
-} // namespace
+}  // namespace

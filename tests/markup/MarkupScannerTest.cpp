@@ -121,8 +121,8 @@ TEST_F(MarkupScannerTest, DoctypeWithInternalSubset)
     const std::string doctype =
         "<!DOCTYPE r [<!ELEMENT r (#PCDATA)><!ATTLIST r a CDATA #IMPLIED><!ENTITY e 'v'>"
         "<!NOTATION n SYSTEM 'x'><!-- c > --><?pi ?>]>";
-    EXPECT_EQ(Tokens(doctype + "<r/>"),
-              (TokenList{"64:0:" + std::to_string(doctype.size()), "1:" + std::to_string(doctype.size()) + ":4"}));
+    EXPECT_EQ(Tokens(doctype + "<r/>"), (TokenList{"64:0:" + std::to_string(doctype.size()),
+                                                   "1:" + std::to_string(doctype.size()) + ":4"}));
     EXPECT_EQ(Tokens("<!DOCTYPE r SYSTEM 'r.dtd'>"), (TokenList{"64:0:27"}));
 }
 
@@ -166,4 +166,4 @@ TEST_F(MarkupScannerTest, LeadByteBeforeQuoteDoesNotSwallowIt)
     EXPECT_EQ(token.length, 9);
 }
 
-} // namespace
+}  // namespace

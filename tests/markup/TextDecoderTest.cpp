@@ -45,7 +45,10 @@ TEST(TextDecoderTest, DecimalAndHexadecimalReferences)
     EXPECT_EQ(Decode("&#x4E2D;&#x4e2d;"), "\xD6\xD0\xD6\xD0");
     // Conversions are remembered by unit; two units that share a memory slot (0x4E2D and
     // 0x63) each keep their own character.
-    EXPECT_EQ(Decode("&#x4E2D;&#99;&#x4E2D;&#99;"), "\xD6\xD0" "c" "\xD6\xD0" "c");
+    EXPECT_EQ(Decode("&#x4E2D;&#99;&#x4E2D;&#99;"), "\xD6\xD0"
+                                                    "c"
+                                                    "\xD6\xD0"
+                                                    "c");
     EXPECT_EQ(Decode("&#0000065;"), "A") << "seven digits are in reach";
 }
 
@@ -115,4 +118,4 @@ TEST(TextDecoderTest, EmptyRange)
     EXPECT_EQ(DecodeText("", 0, 0), "");
 }
 
-} // namespace
+}  // namespace

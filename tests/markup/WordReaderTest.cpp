@@ -33,8 +33,8 @@ using WordList = std::vector<std::string>;
 
 TEST_F(WordReaderTest, DelimitersAreWordsOfTheirOwn)
 {
-    EXPECT_EQ(Words("a<b>c=d\\e/f?g!h"),
-              (WordList{"a", "<", "b", ">", "c", "=", "d", "\\", "e", "/", "f", "?", "g", "!", "h"}));
+    EXPECT_EQ(Words("a<b>c=d\\e/f?g!h"), (WordList{"a", "<", "b", ">", "c", "=", "d", "\\", "e",
+                                                   "/", "f", "?", "g", "!", "h"}));
     EXPECT_EQ(Words(" \t\r\nx\n"), WordList{"x"});
 }
 
@@ -122,4 +122,4 @@ TEST(FindAttributeTest, EndsAtTagEndOrTextEnd)
     }
 }
 
-} // namespace
+}  // namespace

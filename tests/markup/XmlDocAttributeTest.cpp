@@ -147,4 +147,4 @@ TEST_F(XmlDocAttributeTest, RootAttributesAtTopLevel)
     EXPECT_EQ(doc.AttributeValue("v"), "1");
 }
 
-} // namespace
+}  // namespace

@@ -36,61 +36,76 @@ TEST_P(XmlDocFailureTest, FailsWithExactMessage)
     EXPECT_EQ(doc.ChildIndex(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(DocumentLevel, XmlDocFailureTest, ::testing::Values(
-    FailureCase{nullptr, "Empty document"},
-    FailureCase{"", "Empty document"},
-    FailureCase{" \r\n\t ", "Root element not found"},
-    FailureCase{"just text", "Root element not found"},
-    FailureCase{"<!-- c --><?pi x?><![CDATA[<a/>]]><!DOCTYPE a [<!ELEMENT a ANY>]>",
-                "Root element not found"}));
+INSTANTIATE_TEST_SUITE_P(
+    DocumentLevel, XmlDocFailureTest,
+    ::testing::Values(FailureCase{nullptr, "Empty document"}, FailureCase{"", "Empty document"},
+                      FailureCase{" \r\n\t ", "Root element not found"},
+                      FailureCase{"just text", "Root element not found"},
+                      FailureCase{
+                          "<!-- c --><?pi x?><![CDATA[<a/>]]><!DOCTYPE a [<!ELEMENT a ANY>]>",
+                          "Root element not found"}));
 
-INSTANTIATE_TEST_SUITE_P(ElementStructure, XmlDocFailureTest, ::testing::Values(
-    FailureCase{"<a/><b/>", "Element 'b' at offset 4 is sibling to root"},
-    FailureCase{"<a></a> <b x='1'></b>", "Element 'b' at offset 8 is sibling to root"},
-    FailureCase{"<a><b></a>", "End tag 'a' at offset 7 does not match start tag 'b' at offset 3"},
-    FailureCase{"<ab></a>", "End tag 'a' at offset 5 does not match start tag 'ab' at offset 0"},
-    FailureCase{"<a></>", "End tag '' at offset 4 does not match start tag 'a' at offset 0"},
-    FailureCase{"</a>", "No start tag for end tag 'a' at offset 0"},
-    FailureCase{"<a/> </a >", "No start tag for end tag 'a' at offset 5"},
-    FailureCase{"<a>", "Element 'a' at offset 0 not ended"},
-    FailureCase{"<r><a><b/>", "Element 'a' at offset 3 not ended"},
-    FailureCase{"<ROOT><x></y></ROOT>", "End tag 'y' at offset 10 does not match start tag 'x' at offset 6"}));
+INSTANTIATE_TEST_SUITE_P(
+    ElementStructure, XmlDocFailureTest,
+    ::testing::Values(
+        FailureCase{"<a/><b/>", "Element 'b' at offset 4 is sibling to root"},
+        FailureCase{"<a></a> <b x='1'></b>", "Element 'b' at offset 8 is sibling to root"},
+        FailureCase{"<a><b></a>",
+                    "End tag 'a' at offset 7 does not match start tag 'b' at offset 3"},
+        FailureCase{"<ab></a>",
+                    "End tag 'a' at offset 5 does not match start tag 'ab' at offset 0"},
+        FailureCase{"<a></>", "End tag '' at offset 4 does not match start tag 'a' at offset 0"},
+        FailureCase{"</a>", "No start tag for end tag 'a' at offset 0"},
+        FailureCase{"<a/> </a >", "No start tag for end tag 'a' at offset 5"},
+        FailureCase{"<a>", "Element 'a' at offset 0 not ended"},
+        FailureCase{"<r><a><b/>", "Element 'a' at offset 3 not ended"},
+        FailureCase{"<ROOT><x></y></ROOT>",
+                    "End tag 'y' at offset 10 does not match start tag 'x' at offset 6"}));
 
-INSTANTIATE_TEST_SUITE_P(Unterminated, XmlDocFailureTest, ::testing::Values(
-    FailureCase{"<a", "Element tag at offset 0 unterminated"},
-    FailureCase{"<r><a b='>", "Element tag at offset 3 unterminated"},
-    FailureCase{"<r></r", "Element end tag at offset 3 unterminated"},
-    FailureCase{"<r/><![CDATA[ x ]]", "CDATA Section at offset 4 unterminated"},
-    FailureCase{"<?xml ?", "Processing instruction at offset 0 unterminated"},
-    FailureCase{"<?>", "Processing instruction at offset 0 unterminated"},
-    FailureCase{"<r/><!-- x --", "Comment at offset 4 unterminated"},
-    FailureCase{"<r/><!-- x ->", "Comment at offset 4 unterminated"},
-    FailureCase{"<!DOCTYPE r [<!ELEMENT r ANY>", "Doctype at offset 0 unterminated"},
-    FailureCase{"<", "tag at offset 0 unterminated"},
-    FailureCase{"<r/><!", "tag at offset 4 unterminated"},
-    FailureCase{"<r/><!-", "tag at offset 4 unterminated"},
-    FailureCase{"<r/><!ENTITY", "tag at offset 4 unterminated"}));
+INSTANTIATE_TEST_SUITE_P(
+    Unterminated, XmlDocFailureTest,
+    ::testing::Values(FailureCase{"<a", "Element tag at offset 0 unterminated"},
+                      FailureCase{"<r><a b='>", "Element tag at offset 3 unterminated"},
+                      FailureCase{"<r></r", "Element end tag at offset 3 unterminated"},
+                      FailureCase{"<r/><![CDATA[ x ]]", "CDATA Section at offset 4 unterminated"},
+                      FailureCase{"<?xml ?", "Processing instruction at offset 0 unterminated"},
+                      FailureCase{"<?>", "Processing instruction at offset 0 unterminated"},
+                      FailureCase{"<r/><!-- x --", "Comment at offset 4 unterminated"},
+                      FailureCase{"<r/><!-- x ->", "Comment at offset 4 unterminated"},
+                      FailureCase{"<!DOCTYPE r [<!ELEMENT r ANY>",
+                                  "Doctype at offset 0 unterminated"},
+                      FailureCase{"<", "tag at offset 0 unterminated"},
+                      FailureCase{"<r/><!", "tag at offset 4 unterminated"},
+                      FailureCase{"<r/><!-", "tag at offset 4 unterminated"},
+                      FailureCase{"<r/><!ENTITY", "tag at offset 4 unterminated"}));
 
-INSTANTIATE_TEST_SUITE_P(Incorrect, XmlDocFailureTest, ::testing::Values(
-    FailureCase{"<1>", "Incorrect tag name character at offset 0"},
-    FailureCase{"<!x>", "Incorrect ! tag at offset 0"},
-    FailureCase{"<!-x>", "Incorrect comment tag at offset 0"},
-    FailureCase{"<![x>", "Incorrect tag at offset 0"},
-    FailureCase{"<r>< a/></r>", "Incorrect tag name character at offset 3"},
-    FailureCase{"<r/>\n<@>", "Incorrect tag name character at offset 5"},
-    // Inside a document type declaration the offset is that of the last '>' met.
-    FailureCase{"<!DOCTYPE r [<!ELEMENT r ANY><1>]>", "Incorrect tag name character at offset 28"},
-    FailureCase{"<!DOCTYPE r [<!x>]>", "Incorrect ! tag at offset 0"},
-    FailureCase{"<!DOCTYPE r [<!-- c --><!-x]>", "Incorrect comment tag at offset 22"}));
+INSTANTIATE_TEST_SUITE_P(
+    Incorrect, XmlDocFailureTest,
+    ::testing::Values(FailureCase{"<1>", "Incorrect tag name character at offset 0"},
+                      FailureCase{"<!x>", "Incorrect ! tag at offset 0"},
+                      FailureCase{"<!-x>", "Incorrect comment tag at offset 0"},
+                      FailureCase{"<![x>", "Incorrect tag at offset 0"},
+                      FailureCase{"<r>< a/></r>", "Incorrect tag name character at offset 3"},
+                      FailureCase{"<r/>\n<@>", "Incorrect tag name character at offset 5"},
+                      // Inside a document type declaration the offset is that of the last '>' met.
+                      FailureCase{"<!DOCTYPE r [<!ELEMENT r ANY><1>]>",
+                                  "Incorrect tag name character at offset 28"},
+                      FailureCase{"<!DOCTYPE r [<!x>]>", "Incorrect ! tag at offset 0"},
+                      FailureCase{"<!DOCTYPE r [<!-- c --><!-x]>",
+                                  "Incorrect comment tag at offset 22"}));
 
-INSTANTIATE_TEST_SUITE_P(StrayDeclaration, XmlDocFailureTest, ::testing::Values(
-    FailureCase{"<!ELEMENT r ANY><r/>", "Markup declaration at offset 0 outside Doctype"},
-    FailureCase{"<r><!ATTLIST r a CDATA #IMPLIED></r>", "Markup declaration at offset 3 outside Doctype"},
-    FailureCase{"<r/> <!NOTATION n SYSTEM 'n'>", "Markup declaration at offset 5 outside Doctype"}));
+INSTANTIATE_TEST_SUITE_P(
+    StrayDeclaration, XmlDocFailureTest,
+    ::testing::Values(FailureCase{"<!ELEMENT r ANY><r/>",
+                                  "Markup declaration at offset 0 outside Doctype"},
+                      FailureCase{"<r><!ATTLIST r a CDATA #IMPLIED></r>",
+                                  "Markup declaration at offset 3 outside Doctype"},
+                      FailureCase{"<r/> <!NOTATION n SYSTEM 'n'>",
+                                  "Markup declaration at offset 5 outside Doctype"}));
 
 TEST(XmlDocNestingLimitTest, DepthBeyondLevelBitsFails)
 {
-    constexpr int kElements = 65537;   // the last would need level 65536
+    constexpr int kElements = 65537;  // the last would need level 65536
     std::string text;
     for (int i = 0; i < kElements; ++i) {
         text += "<a>";
@@ -125,4 +140,4 @@ TEST(XmlDocFailureStateTest, FailedLoadForgetsEarlierRoot)
     EXPECT_TRUE(doc.FindElement("ROOT"));
 }
 
-} // namespace
+}  // namespace

@@ -18,8 +18,7 @@ protected:
 };
 
 // Indices in document order: ROOT 1, A 2, A1 3, A2 4, B 5, C 6, C1 7.
-constexpr const char* kTree =
-    "<ROOT><A><A1/><A2 x='1'/></A><B/><C><C1/></C></ROOT>";
+constexpr const char* kTree = "<ROOT><A><A1/><A2 x='1'/></A><B/><C><C1/></C></ROOT>";
 
 TEST_F(XmlDocNavigationTest, NothingWorksBeforeLoading)
 {
@@ -182,4 +181,4 @@ TEST_F(XmlDocNavigationTest, WantedNameSplittingACharacterDoesNotMatch)
     EXPECT_TRUE(doc.FindElement("a\x81 "));
 }
 
-} // namespace
+}  // namespace

@@ -97,20 +97,19 @@ TEST_F(XmlDocParseTest, TreeLinksLevelsAndLengths)
 
 TEST_F(XmlDocParseTest, MaterialAroundTheRootIsIgnored)
 {
-    const char* text =
-        "<?xml version='1.0' encoding='GBK'?>\n"
-        "<!-- before -->\n"
-        "<!DOCTYPE ROOT [\n"
-        "  <!ELEMENT ROOT (P*)>\n"
-        "  <!ATTLIST P a CDATA #IMPLIED>\n"
-        "  <!ENTITY e 'x'>\n"
-        "  <!NOTATION n SYSTEM 'n'>\n"
-        "  <!-- inside -->\n"
-        "  <?pi inside?>\n"
-        "]>\n"
-        "text before\n"
-        "<ROOT><![CDATA[ <P> </ROOT> ]]><P/>chars &amp; more</ROOT>\n"
-        "<!-- after --><?after?>  trailing text";
+    const char* text = "<?xml version='1.0' encoding='GBK'?>\n"
+                       "<!-- before -->\n"
+                       "<!DOCTYPE ROOT [\n"
+                       "  <!ELEMENT ROOT (P*)>\n"
+                       "  <!ATTLIST P a CDATA #IMPLIED>\n"
+                       "  <!ENTITY e 'x'>\n"
+                       "  <!NOTATION n SYSTEM 'n'>\n"
+                       "  <!-- inside -->\n"
+                       "  <?pi inside?>\n"
+                       "]>\n"
+                       "text before\n"
+                       "<ROOT><![CDATA[ <P> </ROOT> ]]><P/>chars &amp; more</ROOT>\n"
+                       "<!-- after --><?after?>  trailing text";
     ASSERT_TRUE(doc.LoadText(text)) << doc.ErrorText();
     EXPECT_EQ(doc.UsedEntries(), 3);
     ASSERT_TRUE(doc.FindElement("ROOT"));
@@ -199,7 +198,7 @@ TEST_F(XmlDocParseTest, LongTagsSaturateTheirLengthBits)
 
 TEST_F(XmlDocParseTest, DeepestSupportedNesting)
 {
-    constexpr int kElements = 65536;   // levels 0 to 65535
+    constexpr int kElements = 65536;  // levels 0 to 65535
     std::string text;
     for (int i = 0; i < kElements; ++i) {
         text += "<a>";
@@ -232,4 +231,4 @@ TEST_F(XmlDocParseTest, BorrowedTextParsesAndReadsLikeACopy)
     EXPECT_EQ(doc.ErrorText(), "Empty document");
 }
 
-} // namespace
+}  // namespace

@@ -107,7 +107,8 @@ TEST_F(AsyncSocketTest, RefusedConnectionArrivesOnceAsNonZeroOnConnect)
     EXPECT_EQ(CAsyncSocket::GetLastError(), WSAEWOULDBLOCK);
     ASSERT_TRUE(PumpUntil(m_loop, [&] { return m_socket.HasKind("connect|"); }));
     PumpFor(m_loop, 50);
-    EXPECT_EQ(m_socket.m_events, std::vector<std::string>{"connect|" + std::to_string(WSAECONNREFUSED)});
+    EXPECT_EQ(m_socket.m_events,
+              std::vector<std::string>{"connect|" + std::to_string(WSAECONNREFUSED)});
 }
 
 TEST_F(AsyncSocketTest, UnresolvableHostFailsAtOnceWithoutNotification)
@@ -250,7 +251,8 @@ TEST_F(AsyncSocketTest, ResetArrivesAsOnCloseWithTheResetCode)
     peer.Reset();
     ASSERT_TRUE(PumpUntil(m_loop, [&] { return m_socket.HasKind("close|"); }));
     PumpFor(m_loop, 30);
-    EXPECT_EQ(m_socket.m_events, std::vector<std::string>{"close|" + std::to_string(WSAECONNRESET)});
+    EXPECT_EQ(m_socket.m_events,
+              std::vector<std::string>{"close|" + std::to_string(WSAECONNRESET)});
 }
 
 TEST_F(AsyncSocketTest, WritingToAClosedPeerFailsWithoutASignal)
@@ -301,7 +303,8 @@ TEST_F(AsyncSocketTest, AHandlerMayDestroyASocketWhoseNotificationIsDue)
     }
     RawPeer peerA = listener.Accept();
     RawPeer peerB = listener.Accept();
-    ASSERT_TRUE(PumpUntil(m_loop, [&] { return first->Has("connect|0") && second->Has("connect|0"); }));
+    ASSERT_TRUE(
+        PumpUntil(m_loop, [&] { return first->Has("connect|0") && second->Has("connect|0"); }));
 
     // Both become readable in the same round; whichever runs first destroys the other.
     first->m_onReceive = [&] { second.reset(); };

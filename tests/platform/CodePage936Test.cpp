@@ -86,8 +86,9 @@ TEST(CodePage936Test, ConcurrentConversions)
                 char bytes[cp936::kMaxCharBytes] = {};
                 const char16_t unit = (i + static_cast<int>(t)) % 2 == 0 ? 0x4E2D : 0xD800;
                 const int count = cp936::FromUtf16(unit, bytes);
-                const bool ok = unit == 0x4E2D ? (count == 2 && bytes[0] == '\xD6' && bytes[1] == '\xD0')
-                                               : count == 0;
+                const bool ok = unit == 0x4E2D
+                                    ? (count == 2 && bytes[0] == '\xD6' && bytes[1] == '\xD0')
+                                    : count == 0;
                 if (!ok) {
                     ++failures[t];
                 }
@@ -102,4 +103,4 @@ TEST(CodePage936Test, ConcurrentConversions)
     }
 }
 
-} // namespace
+}  // namespace

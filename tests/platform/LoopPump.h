@@ -25,5 +25,6 @@ inline bool PumpUntil(CMessageLoop& loop, const std::function<bool()>& done, int
 // Serves the loop for a while; for checks that something does NOT happen.
 inline void PumpFor(CMessageLoop& loop, int ms)
 {
-    PumpUntil(loop, [] { return false; }, ms);
+    PumpUntil(
+        loop, [] { return false; }, ms);
 }

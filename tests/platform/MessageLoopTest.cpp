@@ -61,7 +61,8 @@ TEST_F(MessageLoopTest, GetMessageTimesOutWhenNothingIsPosted)
 TEST_F(MessageLoopTest, MessagesComeOutInPostingOrder)
 {
     for (std::uint32_t i = 0; i < 5; ++i)
-        ASSERT_TRUE(m_loop.Post(ThreadMessage{WM_USER + i, i * 10, -static_cast<std::intptr_t>(i)}));
+        ASSERT_TRUE(
+            m_loop.Post(ThreadMessage{WM_USER + i, i * 10, -static_cast<std::intptr_t>(i)}));
     ThreadMessage msg{};
     ASSERT_TRUE(m_loop.PeekMessage(&msg));
     EXPECT_EQ(msg.message, WM_USER);

@@ -19,8 +19,16 @@ class CRecordingThread : public CMsgThread {
 public:
     explicit CRecordingThread(bool initResult = true) : m_bInitResult(initResult) {}
 
-    std::vector<std::uint32_t> Handled() const { std::lock_guard<std::mutex> g(m_lock); return m_handled; }
-    std::vector<std::uint32_t> Discarded() const { std::lock_guard<std::mutex> g(m_lock); return m_discarded; }
+    std::vector<std::uint32_t> Handled() const
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        return m_handled;
+    }
+    std::vector<std::uint32_t> Discarded() const
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        return m_discarded;
+    }
 
     CEvent m_evExit;
     std::thread::id m_initThread;
@@ -72,7 +80,8 @@ TEST(MsgThreadTest, DispatchesInOrderOnItsOwnThreadUntilQuit)
     ASSERT_TRUE(thread.Post(WM_QUIT, 7, 0));
     ASSERT_TRUE(thread.m_evExit.Wait(5000));
 
-    const std::vector<std::uint32_t> expected{WM_USER + 10, WM_USER + 11, WM_USER + 12, WM_USER + 13, WM_USER + 14};
+    const std::vector<std::uint32_t> expected{WM_USER + 10, WM_USER + 11, WM_USER + 12,
+                                              WM_USER + 13, WM_USER + 14};
     EXPECT_EQ(thread.Handled(), expected);
     EXPECT_EQ(thread.m_handlerThread, thread.ThreadId());
     EXPECT_EQ(thread.m_initThread, thread.ThreadId());

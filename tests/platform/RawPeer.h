@@ -43,7 +43,10 @@ public:
         }
         return true;
     }
-    bool Write(const std::vector<unsigned char>& bytes) { return Write(bytes.data(), bytes.size()); }
+    bool Write(const std::vector<unsigned char>& bytes)
+    {
+        return Write(bytes.data(), bytes.size());
+    }
     bool Write(const std::string& text) { return Write(text.data(), text.size()); }
 
     // Appends whatever has arrived, without waiting; false once the stream has ended.
@@ -60,7 +63,10 @@ public:
         }
     }
 
-    void SetReceiveBuffer(int bytes) { ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes); }
+    void SetReceiveBuffer(int bytes)
+    {
+        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+    }
 
     // Closing with unread data or linger 0 makes the kernel send a reset.
     void Reset()
@@ -93,7 +99,8 @@ public:
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t len = sizeof addr;
-        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 && ::listen(m_fd, 8) == 0 &&
+        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+            ::listen(m_fd, 8) == 0 &&
             ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
             m_port = ntohs(addr.sin_port);
     }

@@ -52,9 +52,13 @@ std::string RunCycle(const CHostSession& session, int port)
         failed = "GetPatientName";
     else if (session.WalkDocument() != 2)
         failed = "walk";
-    else if (session.ReadBytes(lib->GetThumbData, CHostSession::kThumbName, ok) != session.ThumbBytes() || !ok)
+    else if (session.ReadBytes(lib->GetThumbData, CHostSession::kThumbName, ok) !=
+                 session.ThumbBytes() ||
+             !ok)
         failed = "GetThumbData";
-    else if (session.ReadBytes(lib->GetImageData, CHostSession::kImageName, ok) != session.ImageBytes() || !ok)
+    else if (session.ReadBytes(lib->GetImageData, CHostSession::kImageName, ok) !=
+                 session.ImageBytes() ||
+             !ok)
         failed = "GetImageData";
     lib->Disconnect();
     return failed;
@@ -81,8 +85,8 @@ TEST(SoakTest, RepeatedSessionsHoldNothingBack)
         ASSERT_EQ(RunCycle(session, server.Port()), "") << "cycle " << i;
     const ProcessUsage end = ProcessUsage::Sample();
 
-    std::cout << cycles << " cycles; after warm-up: " << start.Describe() << "; halfway: " << middle.Describe()
-              << "; at the end: " << end.Describe() << "\n";
+    std::cout << cycles << " cycles; after warm-up: " << start.Describe()
+              << "; halfway: " << middle.Describe() << "; at the end: " << end.Describe() << "\n";
     ASSERT_GT(start.threads, 0);
     ASSERT_GT(start.descriptors, 0);
     EXPECT_EQ(middle.threads, start.threads);

@@ -47,7 +47,8 @@ FakeFrame FakeFrame::ImageData(const std::string& name, std::int32_t total, std:
 {
     FakeFrame frame;
     frame.type = MSG_IMAGE_DATA;
-    frame.payload = ImageDataPayload(name, kImageParam1, kImageParam2, kImageParam3, total, offset, bytes);
+    frame.payload =
+        ImageDataPayload(name, kImageParam1, kImageParam2, kImageParam3, total, offset, bytes);
     return frame;
 }
 
@@ -90,7 +91,8 @@ std::vector<FakeFrame> ImageChunks(const std::string& name, const std::vector<un
         const size_t length = std::min(chunkSize, image.size() - offset);
         std::vector<unsigned char> chunk(image.begin() + static_cast<long>(offset),
                                          image.begin() + static_cast<long>(offset + length));
-        frames.push_back(FakeFrame::ImageData(name, total, static_cast<std::int32_t>(offset), chunk));
+        frames.push_back(
+            FakeFrame::ImageData(name, total, static_cast<std::int32_t>(offset), chunk));
     }
     return frames;
 }
@@ -189,7 +191,8 @@ private:
         request.name = name;
         m_server.OnRequest(this, request);
     }
-    void OnImageRequest(CRptSocket*, const char* name, std::int32_t p1, std::int32_t p2, std::int32_t p3) override
+    void OnImageRequest(CRptSocket*, const char* name, std::int32_t p1, std::int32_t p2,
+                        std::int32_t p3) override
     {
         FakeRequest request;
         request.type = MSG_IMAGE_REQUEST;
@@ -283,16 +286,13 @@ void CFakeServer::OnThreadMessage(const ThreadMessage& message)
         for (auto& connection : m_connections)
             connection->Refill();
         break;
-    case kMsgCloseClients:
-        m_connections.clear();
-        break;
+    case kMsgCloseClients: m_connections.clear(); break;
     case kMsgFlush:
         if (std::all_of(m_connections.begin(), m_connections.end(),
                         [](const auto& connection) { return connection->IsIdle(); }))
             m_evFlushed.Set();
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -317,8 +317,9 @@ std::vector<FakeRequest> CFakeServer::Requests() const
 size_t CFakeServer::RequestCount(std::uint16_t type) const
 {
     std::lock_guard<std::mutex> lock(m_lock);
-    return static_cast<size_t>(std::count_if(m_requests.begin(), m_requests.end(),
-                                             [type](const FakeRequest& r) { return r.type == type; }));
+    return static_cast<size_t>(
+        std::count_if(m_requests.begin(), m_requests.end(),
+                      [type](const FakeRequest& r) { return r.type == type; }));
 }
 
 bool CFakeServer::WaitForRequests(size_t count, std::uint32_t timeoutMs) const

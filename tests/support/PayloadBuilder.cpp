@@ -25,7 +25,8 @@ CPayloadBuilder& CPayloadBuilder::Str(const std::string& text)
     // A text with a NUL inside would end there on the wire: such payloads are built with Raw.
     if (text.find('\0') != std::string::npos)
         std::abort();
-    Append(m_bytes, text.size() + 1, [&](CPayloadWriter& w) { return w.WriteString(text.c_str()); });
+    Append(m_bytes, text.size() + 1,
+           [&](CPayloadWriter& w) { return w.WriteString(text.c_str()); });
     return *this;
 }
 
@@ -43,6 +44,7 @@ CPayloadBuilder& CPayloadBuilder::U16(std::uint16_t value)
 
 CPayloadBuilder& CPayloadBuilder::Raw(const std::vector<unsigned char>& bytes)
 {
-    Append(m_bytes, bytes.size(), [&](CPayloadWriter& w) { return w.WriteBytes(bytes.data(), bytes.size()); });
+    Append(m_bytes, bytes.size(),
+           [&](CPayloadWriter& w) { return w.WriteBytes(bytes.data(), bytes.size()); });
     return *this;
 }

@@ -10,8 +10,8 @@ Bytes QueryPayload(const std::string& key, const std::string& value)
     return CPayloadBuilder().Str(key).Str(value).Get();
 }
 
-Bytes QueryReplyPayload(const std::string& key, const std::string& value, std::int32_t total, std::int32_t offset,
-                        const std::string& text)
+Bytes QueryReplyPayload(const std::string& key, const std::string& value, std::int32_t total,
+                        std::int32_t offset, const std::string& text)
 {
     return CPayloadBuilder().Str(key).Str(value).I32(total).I32(offset).Str(text).Get();
 }
@@ -31,17 +31,25 @@ Bytes ThumbDataPayload(const std::string& name, const Bytes& bytes)
     return ThumbDataPayload(name, static_cast<std::uint16_t>(bytes.size()), bytes);
 }
 
-Bytes ImageRequestPayload(const std::string& name, std::int32_t p1, std::int32_t p2, std::int32_t p3)
+Bytes ImageRequestPayload(const std::string& name, std::int32_t p1, std::int32_t p2,
+                          std::int32_t p3)
 {
     return CPayloadBuilder().Str(name).I32(p1).I32(p2).I32(p3).Get();
 }
 
-Bytes ImageDataPayload(const std::string& name, std::int32_t p1, std::int32_t p2, std::int32_t p3, std::int32_t total, std::int32_t offset,
-                       const Bytes& bytes)
+Bytes ImageDataPayload(const std::string& name, std::int32_t p1, std::int32_t p2, std::int32_t p3,
+                       std::int32_t total, std::int32_t offset, const Bytes& bytes)
 {
     return CPayloadBuilder()
-        .Str(name).I32(p1).I32(p2).I32(p3).I32(total).I32(offset)
-        .U16(static_cast<std::uint16_t>(bytes.size())).Raw(bytes).Get();
+        .Str(name)
+        .I32(p1)
+        .I32(p2)
+        .I32(p3)
+        .I32(total)
+        .I32(offset)
+        .U16(static_cast<std::uint16_t>(bytes.size()))
+        .Raw(bytes)
+        .Get();
 }
 
 Bytes Pattern(size_t size, unsigned seed)
@@ -58,7 +66,8 @@ Bytes Frame(std::uint16_t type, const Bytes& payload)
         std::abort();
     unsigned char* block = nullptr;
     std::uint32_t capacity = 0;
-    if (!EncodeFrame(&block, &capacity, type, payload.data(), static_cast<std::uint16_t>(payload.size())))
+    if (!EncodeFrame(&block, &capacity, type, payload.data(),
+                     static_cast<std::uint16_t>(payload.size())))
         std::abort();
     Bytes frame(block, block + kMsgHeaderSize + payload.size());
     delete[] block;

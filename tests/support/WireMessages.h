@@ -22,16 +22,16 @@ constexpr std::int32_t kImageParam2 = 255;
 constexpr std::int32_t kImageParam3 = 128;
 
 Bytes QueryPayload(const std::string& key, const std::string& value);
-Bytes QueryReplyPayload(const std::string& key, const std::string& value, std::int32_t total, std::int32_t offset,
-                        const std::string& text);
+Bytes QueryReplyPayload(const std::string& key, const std::string& value, std::int32_t total,
+                        std::int32_t offset, const std::string& text);
 Bytes ThumbRequestPayload(const std::string& name);
 // length is the count word; it may differ from bytes.size() to build a broken message.
 Bytes ThumbDataPayload(const std::string& name, std::uint16_t length, const Bytes& bytes);
 Bytes ThumbDataPayload(const std::string& name, const Bytes& bytes);
-Bytes ImageRequestPayload(const std::string& name, std::int32_t p1 = kImageParam1, std::int32_t p2 = kImageParam2,
-                          std::int32_t p3 = kImageParam3);
-Bytes ImageDataPayload(const std::string& name, std::int32_t p1, std::int32_t p2, std::int32_t p3, std::int32_t total, std::int32_t offset,
-                       const Bytes& bytes);
+Bytes ImageRequestPayload(const std::string& name, std::int32_t p1 = kImageParam1,
+                          std::int32_t p2 = kImageParam2, std::int32_t p3 = kImageParam3);
+Bytes ImageDataPayload(const std::string& name, std::int32_t p1, std::int32_t p2, std::int32_t p3,
+                       std::int32_t total, std::int32_t offset, const Bytes& bytes);
 
 // size bytes of a pattern that shows a dropped, repeated or shifted byte; seeds tell
 // payloads apart.

@@ -26,7 +26,8 @@ protected:
 
 TEST_F(ConnectErrorTest, ErrorTextsAreCodePage936Bytes)
 {
-    EXPECT_EQ(std::string(kErrNotClosed), "(KorvanelleClient.dll)Error:\xC1\xAC\xBD\xD3\xCE\xB4\xB9\xD8\xB1\xD5");
+    EXPECT_EQ(std::string(kErrNotClosed),
+              "(KorvanelleClient.dll)Error:\xC1\xAC\xBD\xD3\xCE\xB4\xB9\xD8\xB1\xD5");
     EXPECT_EQ(std::string(kErrConnectFailed).size(), 28u + 8u);
     EXPECT_EQ(std::string(kErrThreadCreate).size(), 28u + 12u);
 }

@@ -16,7 +16,8 @@ using Result = CReplyAssembly::Result;
 class ReplyAssemblyTest : public ::testing::Test {
 protected:
     // Adds a chunk of `image` and checks the memory bound after it.
-    Result AddImage(std::int32_t total, std::int32_t offset, const std::vector<unsigned char>& image, size_t length)
+    Result AddImage(std::int32_t total, std::int32_t offset,
+                    const std::vector<unsigned char>& image, size_t length)
     {
         const Result result = image_.Add(total, offset, image.data() + offset, length);
         if (checkBound_)
@@ -71,7 +72,8 @@ TEST_F(ReplyAssemblyTest, OverlappingChunksCountByTheBytesTheyCoverAndTheLaterWi
 {
     EXPECT_EQ(AddFill(30, 0, 10, 'a'), Result::Partial);
     EXPECT_EQ(AddFill(30, 5, 20, 'b'), Result::Partial);  // 0..25 covered
-    EXPECT_EQ(AddFill(30, 0, 5, 'c'), Result::Partial);   // an earlier offset again: still a gap at 25
+    EXPECT_EQ(AddFill(30, 0, 5, 'c'),
+              Result::Partial);  // an earlier offset again: still a gap at 25
     EXPECT_EQ(AddFill(30, 20, 10, 'd'), Result::Complete);
     const std::string expected = std::string(5, 'c') + std::string(15, 'b') + std::string(10, 'd');
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(image_.Data()), 30), expected);
@@ -94,7 +96,8 @@ TEST_F(ReplyAssemblyTest, ChunksOutsideTheirTotalAreDroppedAndAnotherTotalStarts
     EXPECT_TRUE(image_.IsEmpty());
 
     EXPECT_EQ(AddFill(30, 0, 20, 'a'), Result::Partial);
-    EXPECT_EQ(AddFill(20, 10, 10, 'b'), Result::Partial);  // another total: the first 20 bytes are gone
+    EXPECT_EQ(AddFill(20, 10, 10, 'b'),
+              Result::Partial);  // another total: the first 20 bytes are gone
     EXPECT_EQ(image_.Total(), 20u);
     EXPECT_EQ(AddFill(20, 0, 10, 'c'), Result::Complete);
     image_.Clear();
@@ -128,8 +131,8 @@ TEST_F(ReplyAssemblyTest, AscendingTilingChunksFillOneBufferOfExactlyTheTotal)
     const auto image = Pattern(total);
     Result result = Result::Partial;
     for (size_t offset = 0; offset < total; offset += 65000)
-        result = AddImage(static_cast<std::int32_t>(total), static_cast<std::int32_t>(offset), image,
-                          std::min<size_t>(65000, total - offset));
+        result = AddImage(static_cast<std::int32_t>(total), static_cast<std::int32_t>(offset),
+                          image, std::min<size_t>(65000, total - offset));
     EXPECT_EQ(result, Result::Complete);
     EXPECT_TRUE(ImageEquals(image));
     EXPECT_EQ(image_.HeldBytes(), total);  // no coverage map, no log
@@ -138,8 +141,8 @@ TEST_F(ReplyAssemblyTest, AscendingTilingChunksFillOneBufferOfExactlyTheTotal)
     image_.Clear();
     checkBound_ = false;
     for (size_t offset = 0; offset < total; offset += 65000)
-        result = AddImage(static_cast<std::int32_t>(total), static_cast<std::int32_t>(offset), image,
-                          std::min<size_t>(65000, total - offset));
+        result = AddImage(static_cast<std::int32_t>(total), static_cast<std::int32_t>(offset),
+                          image, std::min<size_t>(65000, total - offset));
     EXPECT_EQ(result, Result::Complete);
     EXPECT_EQ(image_.HeldBytes(), total);
 }
@@ -157,9 +160,11 @@ TEST_F(ReplyAssemblyTest, ReversedAndShuffledImagesCompleteWithTheirBytes)
         image_.Release();
         Result result = Result::Partial;
         for (size_t i = 0; i < offsets.size(); ++i) {
-            result = AddImage(static_cast<std::int32_t>(total), static_cast<std::int32_t>(offsets[i]), image,
-                              std::min(chunk, total - offsets[i]));
-            ASSERT_EQ(result == Result::Complete, i + 1 == offsets.size()) << "round " << round << " chunk " << i;
+            result =
+                AddImage(static_cast<std::int32_t>(total), static_cast<std::int32_t>(offsets[i]),
+                         image, std::min(chunk, total - offsets[i]));
+            ASSERT_EQ(result == Result::Complete, i + 1 == offsets.size())
+                << "round " << round << " chunk " << i;
         }
         EXPECT_TRUE(ImageEquals(image)) << "round " << round;
         std::shuffle(offsets.begin(), offsets.end(), std::mt19937(42));
@@ -192,12 +197,15 @@ TEST_F(ReplyAssemblyTest, SparseTextHoldsAboutWhatArrivedAndEndsAtItsFirstGap)
     const auto total = static_cast<std::int32_t>(CReplyAssembly::kMaxTextTotal);
     std::mt19937 random(9);
     while (text_.ReceivedBytes() < 16u * 1024 * 1024) {
-        const auto offset = static_cast<std::int32_t>(1 + random() % (CReplyAssembly::kMaxTextTotal - 2));
-        ASSERT_EQ(text_.Add(total, offset, reinterpret_cast<const unsigned char*>("y"), 1), Result::Partial);
+        const auto offset =
+            static_cast<std::int32_t>(1 + random() % (CReplyAssembly::kMaxTextTotal - 2));
+        ASSERT_EQ(text_.Add(total, offset, reinterpret_cast<const unsigned char*>("y"), 1),
+                  Result::Partial);
     }
     ExpectWithinBound(text_);
     // The last chunk completes the text; offset 0 never came, so the text is empty.
-    ASSERT_EQ(text_.Add(total, total - 1, reinterpret_cast<const unsigned char*>("z"), 1), Result::Complete);
+    ASSERT_EQ(text_.Add(total, total - 1, reinterpret_cast<const unsigned char*>("z"), 1),
+              Result::Complete);
     ExpectWithinBound(text_);
     EXPECT_STREQ(text_.Text(), "");
 }
@@ -212,8 +220,9 @@ TEST_F(ReplyAssemblyTest, MillionsOfDistinctOneByteChunksNeedNoPerChunkMap)
     std::shuffle(offsets.begin(), offsets.end(), std::mt19937(3));
     size_t held = 0;
     for (size_t i = 0; i < total; ++i) {
-        const Result result = image_.Add(static_cast<std::int32_t>(total), static_cast<std::int32_t>(offsets[i]),
-                                         image.data() + offsets[i], 1);
+        const Result result =
+            image_.Add(static_cast<std::int32_t>(total), static_cast<std::int32_t>(offsets[i]),
+                       image.data() + offsets[i], 1);
         ASSERT_EQ(result == Result::Complete, i + 1 == total) << i;
         held = std::max(held, image_.HeldBytes());
     }

@@ -39,8 +39,9 @@ TEST(ReplyMemoryTest, SparseChunksOfAHugeDeclaredImageHoldAboutWhatArrived)
     for (int batch = 0; batch < kChunks / 1000; ++batch) {
         std::vector<FakeFrame> frames;
         for (int i = 0; i < 1000; ++i)
-            frames.push_back(FakeFrame::ImageData("x", total, static_cast<std::int32_t>((random() % (total / 4096)) * 4096),
-                                                  {static_cast<unsigned char>(i)}));
+            frames.push_back(FakeFrame::ImageData(
+                "x", total, static_cast<std::int32_t>((random() % (total / 4096)) * 4096),
+                {static_cast<unsigned char>(i)}));
         server.Send(std::move(frames));
     }
     ASSERT_TRUE(server.Flush(30000));

@@ -14,7 +14,8 @@ namespace {
 // Starts a socket thread as Connect does and stops it as Disconnect does.
 class ThreadRunner {
 public:
-    ThreadRunner(const char* host, unsigned port) : thread(std::make_unique<CRptSockThread>(host, port))
+    ThreadRunner(const char* host, unsigned port)
+        : thread(std::make_unique<CRptSockThread>(host, port))
     {
         started = thread->CreateThread() && thread->m_evStarted.Wait(5000);
     }
@@ -41,9 +42,9 @@ public:
 TEST(SocketThreadTest, NewThreadHasNoEventSetAndIsNotConnected)
 {
     CRptSockThread thread("127.0.0.1", 1);
-    for (CEvent* event : {&thread.m_evStarted, &thread.m_evConnect, &thread.m_evExit,
-                          &thread.m_evDisconnect, &thread.m_evPatient, &thread.m_evThumb,
-                          &thread.m_evImage})
+    for (CEvent* event :
+         {&thread.m_evStarted, &thread.m_evConnect, &thread.m_evExit, &thread.m_evDisconnect,
+          &thread.m_evPatient, &thread.m_evThumb, &thread.m_evImage})
         EXPECT_FALSE(event->IsSet());
     EXPECT_FALSE(thread.m_bConnected);
 }
@@ -116,7 +117,8 @@ TEST(SocketThreadTest, AfterTheServerClosesARequestSendsNothingAndSetsNoEvent)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
 
     runner.thread->ResetEvents();
-    runner.thread->Post(WM_RPT_OPENPATIENT, reinterpret_cast<std::uintptr_t>(NewMessageText("H1")), 0);
+    runner.thread->Post(WM_RPT_OPENPATIENT, reinterpret_cast<std::uintptr_t>(NewMessageText("H1")),
+                        0);
     EXPECT_FALSE(runner.thread->m_evPatient.Wait(300));
     EXPECT_TRUE(runner.thread->m_bConnected);
     EXPECT_TRUE(server.Requests().empty());

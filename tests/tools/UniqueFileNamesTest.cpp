@@ -11,30 +11,35 @@ using korv::cli::MakeSafeFileName;
 namespace {
 
 // What fetch does with each image name: sanitise, then claim a file in the folder.
-std::vector<std::string> Claim(const std::vector<std::string>& names) {
-  CUniqueFileNames files;
-  std::vector<std::string> out;
-  for (const std::string& name : names) {
-    out.push_back(files.Claim(MakeSafeFileName(name)));
-  }
-  return out;
+std::vector<std::string> Claim(const std::vector<std::string>& names)
+{
+    CUniqueFileNames files;
+    std::vector<std::string> out;
+    for (const std::string& name : names) {
+        out.push_back(files.Claim(MakeSafeFileName(name)));
+    }
+    return out;
 }
 
-TEST(UniqueFileNamesTest, NamesThatSanitiseAlikeGetTheirOwnFiles) {
-  EXPECT_EQ(Claim({"a/b.png", "a_b.png", "a\\b.png"}),
-            (std::vector<std::string>{"a_b.png", "a_b~2.png", "a_b~3.png"}));
-  // Case alone does not separate files on Windows or macOS.
-  EXPECT_EQ(Claim({"Scan.PNG", "scan.png"}), (std::vector<std::string>{"Scan.PNG", "scan~2.png"}));
-  EXPECT_EQ(Claim({"noext", "noext", ".png", "/png"}),
-            (std::vector<std::string>{"noext", "noext~2", "_png", "_png~2"}));
+TEST(UniqueFileNamesTest, NamesThatSanitiseAlikeGetTheirOwnFiles)
+{
+    EXPECT_EQ(Claim({"a/b.png", "a_b.png", "a\\b.png"}),
+              (std::vector<std::string>{"a_b.png", "a_b~2.png", "a_b~3.png"}));
+    // Case alone does not separate files on Windows or macOS.
+    EXPECT_EQ(Claim({"Scan.PNG", "scan.png"}),
+              (std::vector<std::string>{"Scan.PNG", "scan~2.png"}));
+    EXPECT_EQ(Claim({"noext", "noext", ".png", "/png"}),
+              (std::vector<std::string>{"noext", "noext~2", "_png", "_png~2"}));
 }
 
-TEST(UniqueFileNamesTest, ASuffixNeverLandsOnANameAlreadyGiven) {
-  // The server's own "a_b~2.png" comes first; the collision must skip past it, and a later
-  // real "a_b~3.png" must not take the suffixed file either.
-  const std::vector<std::string> files = Claim({"a_b~2.png", "a_b.png", "a/b.png", "a_b~3.png"});
-  EXPECT_EQ(files, (std::vector<std::string>{"a_b~2.png", "a_b.png", "a_b~3.png", "a_b~3~2.png"}));
-  EXPECT_EQ(std::set<std::string>(files.begin(), files.end()).size(), files.size());
+TEST(UniqueFileNamesTest, ASuffixNeverLandsOnANameAlreadyGiven)
+{
+    // The server's own "a_b~2.png" comes first; the collision must skip past it, and a later
+    // real "a_b~3.png" must not take the suffixed file either.
+    const std::vector<std::string> files = Claim({"a_b~2.png", "a_b.png", "a/b.png", "a_b~3.png"});
+    EXPECT_EQ(files,
+              (std::vector<std::string>{"a_b~2.png", "a_b.png", "a_b~3.png", "a_b~3~2.png"}));
+    EXPECT_EQ(std::set<std::string>(files.begin(), files.end()).size(), files.size());
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 
 namespace {
 
-
 // Drives the assembler the way the socket does: one read per step, of the bytes the frame
 // still lacks and no more than are queued.
 class FrameAssemblerTest : public ::testing::Test {
@@ -41,15 +40,13 @@ protected:
         std::memcpy(m_frames.Space(), m_queued.data(), count);
         m_queued.erase(m_queued.begin(), m_queued.begin() + static_cast<long>(count));
         switch (m_frames.Commit(static_cast<std::int32_t>(count))) {
-        case CFrameAssembler::Result::Partial:
-            break;
-        case CFrameAssembler::Result::Broken:
-            m_bBroken = true;
-            break;
+        case CFrameAssembler::Result::Partial: break;
+        case CFrameAssembler::Result::Broken: m_bBroken = true; break;
         case CFrameAssembler::Result::Complete:
-            m_delivered.push_back(Delivered{m_frames.Type(),
-                                            Bytes(m_frames.Payload(), m_frames.Payload() + m_frames.PayloadLength()),
-                                            m_nSteps});
+            m_delivered.push_back(
+                Delivered{m_frames.Type(),
+                          Bytes(m_frames.Payload(), m_frames.Payload() + m_frames.PayloadLength()),
+                          m_nSteps});
             m_frames.Drop();
             break;
         }
@@ -58,8 +55,7 @@ protected:
 
     void StepAll()
     {
-        while (!m_bBroken && Step()) {
-        }
+        while (!m_bBroken && Step()) {}
     }
 
     CFrameAssembler m_frames;
@@ -160,12 +156,14 @@ TEST(FrameEncoderTest, FrameIsLengthTypeAndPayloadInABlockGrownOnlyWhenTooSmall)
 
     ASSERT_TRUE(EncodeFrame(&block, &capacity, MSG_THUMB_DATA, big.data(), 100));
     EXPECT_EQ(capacity, 104u);
-    EXPECT_EQ(Bytes(block, block + 104), RawFrame(104, MSG_THUMB_DATA, Bytes(big.begin(), big.begin() + 100)));
+    EXPECT_EQ(Bytes(block, block + 104),
+              RawFrame(104, MSG_THUMB_DATA, Bytes(big.begin(), big.begin() + 100)));
     const unsigned char* const first = block;
     ASSERT_TRUE(EncodeFrame(&block, &capacity, MSG_QUERY, big.data(), 10));
     EXPECT_EQ(capacity, 104u);
     EXPECT_EQ(block, first);
-    EXPECT_EQ(Bytes(block, block + 14), RawFrame(14, MSG_QUERY, Bytes(big.begin(), big.begin() + 10)));
+    EXPECT_EQ(Bytes(block, block + 14),
+              RawFrame(14, MSG_QUERY, Bytes(big.begin(), big.begin() + 10)));
 
     const unsigned char none = 0;
     ASSERT_TRUE(EncodeFrame(&block, &capacity, 7, &none, 0));

@@ -138,7 +138,8 @@ TEST_F(MsgSocketReceiveTest, LengthFourFrameIsDeliveredEmptyByItsHeaderNotificat
 TEST_F(MsgSocketReceiveTest, FramesOfChangingSizesArriveWhole)
 {
     Bytes stream = Frame(MSG_THUMB_DATA, Pattern(200, 1));
-    for (const Bytes& f : {Frame(MSG_THUMB_DATA, Pattern(20, 2)), Frame(MSG_THUMB_DATA, Pattern(300, 3))})
+    for (const Bytes& f :
+         {Frame(MSG_THUMB_DATA, Pattern(20, 2)), Frame(MSG_THUMB_DATA, Pattern(300, 3))})
         stream.insert(stream.end(), f.begin(), f.end());
     ASSERT_TRUE(m_peer.Write(stream));
     ASSERT_TRUE(PumpUntilFrames(3));

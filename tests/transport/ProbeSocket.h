@@ -26,7 +26,8 @@ protected:
     }
     void OnMessage(std::uint16_t type, const unsigned char* payload, int length) override
     {
-        m_frames.push_back(Frame{type, std::vector<unsigned char>(payload, payload + length), m_nNotifications});
+        m_frames.push_back(
+            Frame{type, std::vector<unsigned char>(payload, payload + length), m_nNotifications});
         CRptSocket::OnMessage(type, payload, length);
     }
 };

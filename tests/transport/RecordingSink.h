@@ -39,33 +39,43 @@ public:
     {
         Add({"query", key, value});
     }
-    void OnQueryReply(CRptSocket*, const char* key, const char* value, std::int32_t total, std::int32_t offset,
-                      const char* text) override
+    void OnQueryReply(CRptSocket*, const char* key, const char* value, std::int32_t total,
+                      std::int32_t offset, const char* text) override
     {
         Add({"reply", key, value, std::to_string(total), std::to_string(offset), text});
     }
     void OnThumbRequest(CRptSocket*, const char* name) override { Add({"thumbreq", name}); }
-    void OnThumbData(CRptSocket*, const char* name, std::uint16_t length, const unsigned char* bytes) override
+    void OnThumbData(CRptSocket*, const char* name, std::uint16_t length,
+                     const unsigned char* bytes) override
     {
         Add({"thumb", name, std::to_string(length), Hex(bytes, length)});
     }
-    void OnImageRequest(CRptSocket*, const char* name, std::int32_t p1, std::int32_t p2, std::int32_t p3) override
+    void OnImageRequest(CRptSocket*, const char* name, std::int32_t p1, std::int32_t p2,
+                        std::int32_t p3) override
     {
         Add({"imagereq", name, std::to_string(p1), std::to_string(p2), std::to_string(p3)});
     }
-    void OnImageData(CRptSocket*, const char* name, std::int32_t p1, std::int32_t p2, std::int32_t p3, std::int32_t total,
-                     std::int32_t offset, std::uint16_t length, const unsigned char* bytes) override
+    void OnImageData(CRptSocket*, const char* name, std::int32_t p1, std::int32_t p2,
+                     std::int32_t p3, std::int32_t total, std::int32_t offset, std::uint16_t length,
+                     const unsigned char* bytes) override
     {
-        Add({"image", name, std::to_string(p1), std::to_string(p2), std::to_string(p3), std::to_string(total),
-             std::to_string(offset), std::to_string(length), Hex(bytes, length)});
+        Add({"image", name, std::to_string(p1), std::to_string(p2), std::to_string(p3),
+             std::to_string(total), std::to_string(offset), std::to_string(length),
+             Hex(bytes, length)});
     }
-    void OnSockError(CRptSocket*, std::int32_t code) override { Add({"error", std::to_string(code)}); }
+    void OnSockError(CRptSocket*, std::int32_t code) override
+    {
+        Add({"error", std::to_string(code)});
+    }
     void OnSockClose(CRptSocket* from, std::int32_t code) override
     {
         m_closedAtClose.push_back(from->IsClosed());
         Add({"close", std::to_string(code)});
     }
-    void OnSockConnect(CRptSocket*, std::int32_t code) override { Add({"connect", std::to_string(code)}); }
+    void OnSockConnect(CRptSocket*, std::int32_t code) override
+    {
+        Add({"connect", std::to_string(code)});
+    }
 
 private:
     void Add(const std::vector<std::string>& fields)

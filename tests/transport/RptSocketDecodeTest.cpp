@@ -12,7 +12,6 @@
 
 namespace {
 
-
 // The decoders over bare payloads, as the client socket runs them for every frame.
 class RptSocketDecodeTest : public ::testing::Test {
 protected:
@@ -24,8 +23,14 @@ protected:
         std::copy(payload.begin(), payload.begin() + static_cast<long>(length), exact.get());
         return DeliverMessage(sink, &m_socket, type, exact.get(), static_cast<int>(length));
     }
-    bool Decode(std::uint16_t type, const Bytes& payload, size_t length) { return Decode(type, payload, length, &m_sink); }
-    bool Decode(std::uint16_t type, const Bytes& payload) { return Decode(type, payload, payload.size()); }
+    bool Decode(std::uint16_t type, const Bytes& payload, size_t length)
+    {
+        return Decode(type, payload, length, &m_sink);
+    }
+    bool Decode(std::uint16_t type, const Bytes& payload)
+    {
+        return Decode(type, payload, payload.size());
+    }
 
     // One well-formed payload of every type with the sink call it must produce.
     static std::vector<std::pair<std::uint16_t, Bytes>> ValidMessages()
@@ -49,12 +54,9 @@ TEST_F(RptSocketDecodeTest, EveryTypeReachesItsSlotWithItsFields)
     for (const auto& [type, payload] : ValidMessages())
         Decode(type, payload);
     const std::vector<std::string> expected{
-        "query|HISID|12345",
-        "reply|HISID|12345|300|100|<patient/>",
-        "thumbreq|t1.jpg",
-        "thumb|t1.jpg|4|deadbeef",
-        "imagereq|i1.dcm|0|255|128",
-        "image|i1.dcm|-1|2|-3|70000|65000|3|010203",
+        "query|HISID|12345",         "reply|HISID|12345|300|100|<patient/>",
+        "thumbreq|t1.jpg",           "thumb|t1.jpg|4|deadbeef",
+        "imagereq|i1.dcm|0|255|128", "image|i1.dcm|-1|2|-3|70000|65000|3|010203",
     };
     EXPECT_EQ(m_sink.m_calls, expected);
 }
@@ -64,8 +66,8 @@ TEST_F(RptSocketDecodeTest, EmptyThumbnailAndEmptyTextChunkArePassedOn)
     Decode(MSG_THUMB_DATA, ThumbDataPayload("t", Bytes{}));
     Decode(MSG_QUERY_REPLY, QueryReplyPayload("HISID", "1", 10, 10, ""));
     Decode(MSG_IMAGE_DATA, ImageDataPayload("", 0, 0, 0, 0, 0, Bytes{}));
-    EXPECT_EQ(m_sink.m_calls,
-              (std::vector<std::string>{"thumb|t|0|", "reply|HISID|1|10|10|", "image||0|0|0|0|0|0|"}));
+    EXPECT_EQ(m_sink.m_calls, (std::vector<std::string>{"thumb|t|0|", "reply|HISID|1|10|10|",
+                                                        "image||0|0|0|0|0|0|"}));
 }
 
 TEST_F(RptSocketDecodeTest, UnknownTypesAreIgnored)
@@ -108,8 +110,16 @@ TEST_F(RptSocketDecodeTest, DeclaredByteCountBeyondThePayloadIsDropped)
 {
     Decode(MSG_THUMB_DATA, CPayloadBuilder().Str("t").U16(5).Raw(Bytes{1, 2, 3, 4}).Get());
     Decode(MSG_THUMB_DATA, CPayloadBuilder().Str("t").U16(0xFFFF).Get());
-    Decode(MSG_IMAGE_DATA,
-           CPayloadBuilder().Str("i").I32(0).I32(0).I32(0).I32(10).I32(0).U16(11).Raw(Bytes(10, 9)).Get());
+    Decode(MSG_IMAGE_DATA, CPayloadBuilder()
+                               .Str("i")
+                               .I32(0)
+                               .I32(0)
+                               .I32(0)
+                               .I32(10)
+                               .I32(0)
+                               .U16(11)
+                               .Raw(Bytes(10, 9))
+                               .Get());
     EXPECT_TRUE(m_sink.m_calls.empty());
 }
 

@@ -41,13 +41,15 @@ TEST_F(RptSocketRequestTest, ThumbnailRequestIsTheNameWithItsNul)
 TEST_F(RptSocketRequestTest, ImageRequestIsTheNameAndThreeLittleEndianIntegers)
 {
     ASSERT_TRUE(m_socket.SendImageRequest("img", 0, 255, 128));
-    EXPECT_EQ(TakeFrame(20), (Bytes{20, 0, 5, 0, 'i', 'm', 'g', 0, 0, 0, 0, 0, 255, 0, 0, 0, 128, 0, 0, 0}));
+    EXPECT_EQ(TakeFrame(20),
+              (Bytes{20, 0, 5, 0, 'i', 'm', 'g', 0, 0, 0, 0, 0, 255, 0, 0, 0, 128, 0, 0, 0}));
 }
 
 TEST_F(RptSocketRequestTest, NegativeIntegersAreTwosComplement)
 {
     ASSERT_TRUE(m_socket.SendImageRequest("", -1, -2, 0x01020304));
-    EXPECT_EQ(TakeFrame(17), (Bytes{17, 0, 5, 0, 0, 0xff, 0xff, 0xff, 0xff, 0xfe, 0xff, 0xff, 0xff, 4, 3, 2, 1}));
+    EXPECT_EQ(TakeFrame(17),
+              (Bytes{17, 0, 5, 0, 0, 0xff, 0xff, 0xff, 0xff, 0xfe, 0xff, 0xff, 0xff, 4, 3, 2, 1}));
 }
 
 TEST_F(RptSocketRequestTest, NullTextsAreRefusedWithoutSending)
@@ -91,7 +93,8 @@ TEST_F(RptSocketRequestTest, QueryTextsMayFillTheLargestPayloadAndNoMore)
 
 TEST_F(RptSocketRequestTest, MalformedFrameIsDroppedAndTheStreamStaysInStep)
 {
-    Bytes stream = Frame(MSG_THUMB_DATA, CPayloadBuilder().Str("bad").U16(50).Raw(Bytes{1, 2}).Get());
+    Bytes stream =
+        Frame(MSG_THUMB_DATA, CPayloadBuilder().Str("bad").U16(50).Raw(Bytes{1, 2}).Get());
     const Bytes good = Frame(MSG_THUMB_DATA, ThumbDataPayload("good", Bytes{9}));
     stream.insert(stream.end(), good.begin(), good.end());
     ASSERT_TRUE(m_peer.Write(stream));
@@ -130,7 +133,8 @@ TEST(RptSocketRoundTripTest, AllSixMessagesTravelBetweenTwoSockets)
 
     auto sendAndWait = [&](bool sent) {
         ASSERT_TRUE(sent);
-        ASSERT_TRUE(PumpUntil(loop, [&] { return !client.IsSendPending() && !server.IsSendPending(); }));
+        ASSERT_TRUE(
+            PumpUntil(loop, [&] { return !client.IsSendPending() && !server.IsSendPending(); }));
     };
     sendAndWait(client.SendQuery("HISID", "12345"));
     sendAndWait(client.SendThumbRequest("t1"));
@@ -138,16 +142,20 @@ TEST(RptSocketRoundTripTest, AllSixMessagesTravelBetweenTwoSockets)
     const Bytes reply = QueryReplyPayload("HISID", "12345", 5, 0, "<a/>x");
     const Bytes thumb = ThumbDataPayload("t1", Bytes{0xff, 0xd8});
     const Bytes image = ImageDataPayload("i1", 0, 255, 128, 4, 2, Bytes{7, 8});
-    sendAndWait(server.SendMsg(MSG_QUERY_REPLY, reply.data(), static_cast<std::uint16_t>(reply.size())));
-    sendAndWait(server.SendMsg(MSG_THUMB_DATA, thumb.data(), static_cast<std::uint16_t>(thumb.size())));
-    sendAndWait(server.SendMsg(MSG_IMAGE_DATA, image.data(), static_cast<std::uint16_t>(image.size())));
+    sendAndWait(
+        server.SendMsg(MSG_QUERY_REPLY, reply.data(), static_cast<std::uint16_t>(reply.size())));
+    sendAndWait(
+        server.SendMsg(MSG_THUMB_DATA, thumb.data(), static_cast<std::uint16_t>(thumb.size())));
+    sendAndWait(
+        server.SendMsg(MSG_IMAGE_DATA, image.data(), static_cast<std::uint16_t>(image.size())));
 
-    ASSERT_TRUE(PumpUntil(loop, [&] { return serverSink.m_calls.size() >= 3 && clientSink.m_calls.size() >= 4; }));
-    EXPECT_EQ(serverSink.m_calls,
-              (std::vector<std::string>{"query|HISID|12345", "thumbreq|t1", "imagereq|i1|0|255|128"}));
+    ASSERT_TRUE(PumpUntil(
+        loop, [&] { return serverSink.m_calls.size() >= 3 && clientSink.m_calls.size() >= 4; }));
+    EXPECT_EQ(serverSink.m_calls, (std::vector<std::string>{"query|HISID|12345", "thumbreq|t1",
+                                                            "imagereq|i1|0|255|128"}));
     EXPECT_EQ(clientSink.m_calls,
-              (std::vector<std::string>{"connect|0", "reply|HISID|12345|5|0|<a/>x", "thumb|t1|2|ffd8",
-                                        "image|i1|0|255|128|4|2|2|0708"}));
+              (std::vector<std::string>{"connect|0", "reply|HISID|12345|5|0|<a/>x",
+                                        "thumb|t1|2|ffd8", "image|i1|0|255|128|4|2|2|0708"}));
 }
 
 }  // namespace

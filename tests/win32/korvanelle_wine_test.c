@@ -104,8 +104,8 @@ static int ResolveExports(HMODULE module)
         all &= Check(byName != NULL && byName == byOrdinal,
                      "export %s by name and by ordinal %d agree", kExportNames[i], i + 1);
     }
-    Check(GetProcAddress(module, MAKEINTRESOURCEA(kExportCount + 1)) == NULL, "no export with ordinal %d",
-          kExportCount + 1);
+    Check(GetProcAddress(module, MAKEINTRESOURCEA(kExportCount + 1)) == NULL,
+          "no export with ordinal %d", kExportCount + 1);
     Check(GetProcAddress(module, "_Connect") == NULL && GetProcAddress(module, "Connect@8") == NULL,
           "no decorated export names");
     Check(GetProcAddress(module, "DllMain") == NULL && GetProcAddress(module, "theApp") == NULL,
@@ -143,7 +143,8 @@ static void CheckExportDirectory(HMODULE module)
 
     Check(dos->e_magic == IMAGE_DOS_SIGNATURE && *(const DWORD*)ntBytes == IMAGE_NT_SIGNATURE,
           "the module starts with the DOS and PE signatures");
-    Check(file->Machine == wantMachine && magic == wantMagic && (file->Characteristics & IMAGE_FILE_DLL) != 0,
+    Check(file->Machine == wantMachine && magic == wantMagic &&
+              (file->Characteristics & IMAGE_FILE_DLL) != 0,
           "the module is %s (machine 0x%04X, magic 0x%03X)", what, file->Machine, magic);
     if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
         const IMAGE_OPTIONAL_HEADER64* optional = (const IMAGE_OPTIONAL_HEADER64*)(file + 1);
@@ -164,7 +165,8 @@ static void CheckExportDirectory(HMODULE module)
     dir = (const IMAGE_EXPORT_DIRECTORY*)(base + entry->VirtualAddress);
     name = (const char*)(base + dir->Name);
     Check(strcmp(name, "KorvanelleClient.dll") == 0, "export table names the module \"%s\"", name);
-    Check(dir->Base == 1 && dir->NumberOfFunctions == kExportCount && dir->NumberOfNames == kExportCount,
+    Check(dir->Base == 1 && dir->NumberOfFunctions == kExportCount &&
+              dir->NumberOfNames == kExportCount,
           "export table: ordinal base %lu, %lu functions, %lu names (want 1, %d, %d)",
           (unsigned long)dir->Base, (unsigned long)dir->NumberOfFunctions,
           (unsigned long)dir->NumberOfNames, kExportCount, kExportCount);
@@ -178,7 +180,8 @@ static void CheckExportDirectory(HMODULE module)
             if (strcmp((const char*)(base + names[i]), kExportNames[i]) != 0 || ordinals[i] != i)
                 inOrder = 0;
         }
-        Check(inOrder, "export name table: the %d names in byte order, name i has ordinal i + 1", kExportCount);
+        Check(inOrder, "export name table: the %d names in byte order, name i has ordinal i + 1",
+              kExportCount);
     }
 }
 
@@ -224,8 +227,10 @@ static void CheckVersion(HMODULE module)
                   length >= sizeof *fixed && fixed->dwSignature == 0xFEEF04BD,
               "fixed version info present")) {
         Check(fixed->dwFileVersionMS == 0x00010000 && fixed->dwFileVersionLS == 0x00000001,
-              "FILEVERSION 1,0,0,1 (got %lu,%lu,%lu,%lu)", (unsigned long)HIWORD(fixed->dwFileVersionMS),
-              (unsigned long)LOWORD(fixed->dwFileVersionMS), (unsigned long)HIWORD(fixed->dwFileVersionLS),
+              "FILEVERSION 1,0,0,1 (got %lu,%lu,%lu,%lu)",
+              (unsigned long)HIWORD(fixed->dwFileVersionMS),
+              (unsigned long)LOWORD(fixed->dwFileVersionMS),
+              (unsigned long)HIWORD(fixed->dwFileVersionLS),
               (unsigned long)LOWORD(fixed->dwFileVersionLS));
         Check(fixed->dwProductVersionMS == 0x00010000 && fixed->dwProductVersionLS == 0x00000001,
               "PRODUCTVERSION 1,0,0,1");
@@ -262,7 +267,8 @@ static int ReadFileBytes(const char* path, Blob* out)
     out->size = 0;
     if (file == NULL)
         return 0;
-    if (fseek(file, 0, SEEK_END) != 0 || (size = ftell(file)) < 0 || fseek(file, 0, SEEK_SET) != 0) {
+    if (fseek(file, 0, SEEK_END) != 0 || (size = ftell(file)) < 0 ||
+        fseek(file, 0, SEEK_SET) != 0) {
         fclose(file);
         return 0;
     }
@@ -375,8 +381,8 @@ static char* TagAttribute(const char* tag, const char* name)
     const size_t nameLen = strlen(name);
     const char* p = tag;
     while (close != NULL && (p = strstr(p, name)) != NULL && p < close) {
-        if ((p[-1] == ' ' || p[-1] == '\t' || p[-1] == '\r' || p[-1] == '\n') && p[nameLen] == '=' &&
-            p[nameLen + 1] == '"') {
+        if ((p[-1] == ' ' || p[-1] == '\t' || p[-1] == '\r' || p[-1] == '\n') &&
+            p[nameLen] == '=' && p[nameLen + 1] == '"') {
             const char* begin = p + nameLen + 2;
             const char* end = strchr(begin, '"');
             if (end == NULL || end > close)
@@ -433,7 +439,8 @@ static int LoadExpected(const char* text, ExpDocument* doc)
                 field->name = name;
                 field->value = value != NULL ? value : DecodeValue("", "");
                 field->type = groupType;
-            } else if (modality == NULL && doc->patientName == NULL && strcmp(name, kNameField) == 0) {
+            } else if (modality == NULL && doc->patientName == NULL &&
+                       strcmp(name, kNameField) == 0) {
                 doc->patientName = value;
             }
         }
@@ -499,16 +506,19 @@ static void CheckBytes(const char* what, KorvGetThumbDataFn get, const char* nam
     start = GetTickCount();
     if (Check(get(name, NULL, &size) == 1, "%s %s: size query (%lu ms)", what, name,
               (unsigned long)(GetTickCount() - start))) {
-        Check(size == want.size, "%s %s: size %u (file: %lu)", what, name, size, (unsigned long)want.size);
+        Check(size == want.size, "%s %s: size %u (file: %lu)", what, name, size,
+              (unsigned long)want.size);
         buffer = (unsigned char*)malloc(size + 1);
         if (size > 1) {
             unsigned int small = size - 1;
-            Check(get(name, buffer, &small) == 0, "%s %s: a buffer one byte short is refused", what, name);
+            Check(get(name, buffer, &small) == 0, "%s %s: a buffer one byte short is refused", what,
+                  name);
         }
         start = GetTickCount();
-        Check(get(name, buffer, &size) == 1 && size == want.size && memcmp(buffer, want.data, want.size) == 0,
-              "%s %s: %u bytes equal the file (copied from the library's copy in %lu ms)", what, name,
-              size, (unsigned long)(GetTickCount() - start));
+        Check(get(name, buffer, &size) == 1 && size == want.size &&
+                  memcmp(buffer, want.data, want.size) == 0,
+              "%s %s: %u bytes equal the file (copied from the library's copy in %lu ms)", what,
+              name, size, (unsigned long)(GetTickCount() - start));
         free(buffer);
     }
     free(want.data);
@@ -560,8 +570,8 @@ static void WalkDocument(const ExpDocument* doc)
         CheckText(what, text, em->name);
         free(text);
         studies = api.GetStudyCount(mod);
-        if (!Check(studies == em->studyCount, "modality %s: GetStudyCount = %d (markup: %d)", em->name,
-                   studies, em->studyCount))
+        if (!Check(studies == em->studyCount, "modality %s: GetStudyCount = %d (markup: %d)",
+                   em->name, studies, em->studyCount))
             continue;
         for (s = 0; s < studies; ++s) {
             const ExpStudy* es = &em->studies[s];
@@ -575,8 +585,9 @@ static void WalkDocument(const ExpDocument* doc)
             CheckText(what, text, es->name);
             free(text);
             fields = api.GetFieldCount(study);
-            if (!Check(fields == es->fieldCount, "modality %s, study %d: GetFieldCount = %d (markup: %d)",
-                       em->name, s, fields, es->fieldCount))
+            if (!Check(fields == es->fieldCount,
+                       "modality %s, study %d: GetFieldCount = %d (markup: %d)", em->name, s,
+                       fields, es->fieldCount))
                 continue;
             for (f = 0; f < fields; ++f) {
                 const ExpField* ef = &es->fields[f];
@@ -586,12 +597,14 @@ static void WalkDocument(const ExpDocument* doc)
                 const int type = api.GetFieldType(field);
                 if (!SameText(name, ef->name)) {
                     namesOk = 0;
-                    snprintf(what, sizeof what, "modality %s, study %d, field %d: name", em->name, s, f);
+                    snprintf(what, sizeof what, "modality %s, study %d, field %d: name", em->name,
+                             s, f);
                     CheckText(what, name, ef->name);
                 }
                 if (!SameText(value, ef->value)) {
                     valuesOk = 0;
-                    snprintf(what, sizeof what, "modality %s, study %d, field %d: value", em->name, s, f);
+                    snprintf(what, sizeof what, "modality %s, study %d, field %d: value", em->name,
+                             s, f);
                     CheckText(what, value, ef->value);
                 }
                 if (type != ef->type)
@@ -600,7 +613,8 @@ static void WalkDocument(const ExpDocument* doc)
                 free(value);
             }
             Check(namesOk && valuesOk && typesOk,
-                  "modality %s, study %d: %d fields, names, values (entities decoded, code page 936) and "
+                  "modality %s, study %d: %d fields, names, values (entities decoded, code page "
+                  "936) and "
                   "types match the markup",
                   em->name, s, fields);
         }
@@ -690,8 +704,9 @@ int main(int argc, char** argv)
     /* A refused connection. */
     if (Check(closedPort != 0, "a closed port on 127.0.0.1: %u", closedPort)) {
         start = GetTickCount();
-        Check(api.Connect("127.0.0.1", (int)closedPort) == 0, "Connect to the closed port %u fails (%lu ms)",
-              closedPort, (unsigned long)(GetTickCount() - start));
+        Check(api.Connect("127.0.0.1", (int)closedPort) == 0,
+              "Connect to the closed port %u fails (%lu ms)", closedPort,
+              (unsigned long)(GetTickCount() - start));
         Check(GetTickCount() - start < 10000, "the refusal is reported before the 10 s time-out");
     }
 
@@ -709,12 +724,14 @@ int main(int argc, char** argv)
         unsigned int size = 0;
         char small[2];
         name = TextOf0(api.GetPatientName);
-        CheckText("GetPatientName: the code page 936 bytes of the markup's name field", name, doc.patientName);
+        CheckText("GetPatientName: the code page 936 bytes of the markup's name field", name,
+                  doc.patientName);
         if (name != NULL)
             PrintHex("patient name", (const unsigned char*)name, strlen(name));
         free(name);
         size = sizeof small;
-        Check(api.GetPatientName(small, &size) == 0, "GetPatientName with a buffer too small fails");
+        Check(api.GetPatientName(small, &size) == 0,
+              "GetPatientName with a buffer too small fails");
         WalkDocument(&doc);
     }
 
@@ -722,11 +739,13 @@ int main(int argc, char** argv)
     snprintf(path, sizeof path, "%s/thumbs/%s", dataDir, thumb);
     CheckBytes("GetThumbData", api.GetThumbData, thumb, path);
     image = FindImageOfSize(&doc, dataDir, 200000, path, sizeof path);
-    if (Check(image != NULL, "an image of the patient larger than 200000 bytes: %s", image ? image : "none"))
+    if (Check(image != NULL, "an image of the patient larger than 200000 bytes: %s",
+              image ? image : "none"))
         CheckBytes("GetImageData", api.GetImageData, image, path);
     {
         unsigned int size = 0;
-        Check(api.GetThumbData("no-such-thumb.png", NULL, &size) == 0, "GetThumbData of a missing name fails");
+        Check(api.GetThumbData("no-such-thumb.png", NULL, &size) == 0,
+              "GetThumbData of a missing name fails");
     }
 
     /* Disconnect, then connect again. */
@@ -737,7 +756,8 @@ int main(int argc, char** argv)
     api.Disconnect();
     Check(1, "a second Disconnect does nothing");
     start = GetTickCount();
-    if (Check(api.Connect("127.0.0.1", port) == 1, "Connect again (%lu ms)", (unsigned long)(GetTickCount() - start))) {
+    if (Check(api.Connect("127.0.0.1", port) == 1, "Connect again (%lu ms)",
+              (unsigned long)(GetTickCount() - start))) {
         if (Check(api.OpenPatient(patient) == 1, "OpenPatient(%s) again", patient)) {
             name = TextOf0(api.GetPatientName);
             CheckText("GetPatientName again", name, doc.patientName);

@@ -4,12 +4,12 @@
 namespace korv::cli {
 
 enum ExitCode : int {
-  kExitOk = 0,
-  kExitFailure = 1,
-  kExitBadArguments = 2,
-  kExitCannotConnect = 3,
-  kExitPatientNotFound = 4,
-  kExitNotAvailable = 5,
+    kExitOk = 0,
+    kExitFailure = 1,
+    kExitBadArguments = 2,
+    kExitCannotConnect = 3,
+    kExitPatientNotFound = 4,
+    kExitNotAvailable = 5,
 };
 
 }  // namespace korv::cli

@@ -6,10 +6,10 @@
 namespace korv::cli {
 
 class CLibraryLocator {
- public:
-  // --lib wins, then KORVANELLE_LIB, then a copy beside the executable, then the one in the
-  // build tree. The build-tree path is returned when none exists, so the error names it.
-  static std::string Find(const std::string& fromCommandLine, const char* fromEnvironment);
+public:
+    // --lib wins, then KORVANELLE_LIB, then a copy beside the executable, then the one in the
+    // build tree. The build-tree path is returned when none exists, so the error names it.
+    static std::string Find(const std::string& fromCommandLine, const char* fromEnvironment);
 };
 
 }  // namespace korv::cli

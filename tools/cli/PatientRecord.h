@@ -8,24 +8,24 @@
 namespace korv::cli {
 
 struct FieldRecord {
-  std::string name;
-  std::string value;
-  std::string rawValue;
-  bool isImage = false;
+    std::string name;
+    std::string value;
+    std::string rawValue;
+    bool isImage = false;
 };
 
 struct NodeRecord {
-  std::string name;
-  std::vector<FieldRecord> fields;
-  std::vector<NodeRecord> children;  // a modality's studies
+    std::string name;
+    std::vector<FieldRecord> fields;
+    std::vector<NodeRecord> children;  // a modality's studies
 };
 
 struct PatientRecord {
-  std::string id;
-  std::string name;
-  std::vector<NodeRecord> modalities;
+    std::string id;
+    std::string name;
+    std::vector<NodeRecord> modalities;
 
-  bool Empty() const { return name.empty() && modalities.empty(); }
+    bool Empty() const { return name.empty() && modalities.empty(); }
 };
 
 }  // namespace korv::cli

@@ -7,11 +7,11 @@
 namespace korv::cli {
 
 class CTextConverter {
- public:
-  // Bytes that are not code page 936 become U+FFFD, so the output is always valid UTF-8.
-  static std::string ToUtf8(const std::string& cp936);
-  // nullopt when the text is not UTF-8 or has a character code page 936 cannot write.
-  static std::optional<std::string> FromUtf8(const std::string& utf8);
+public:
+    // Bytes that are not code page 936 become U+FFFD, so the output is always valid UTF-8.
+    static std::string ToUtf8(const std::string& cp936);
+    // nullopt when the text is not UTF-8 or has a character code page 936 cannot write.
+    static std::optional<std::string> FromUtf8(const std::string& utf8);
 };
 
 }  // namespace korv::cli

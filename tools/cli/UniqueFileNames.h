@@ -7,14 +7,14 @@
 namespace korv::cli {
 
 class CUniqueFileNames {
- public:
-  // The safe name itself when it is still free, else the name with "~2", "~3", ... before
-  // its extension. Names differing only in ASCII case count as the same file, as on the
-  // case-insensitive file systems of Windows and macOS.
-  std::string Claim(const std::string& safeName);
+public:
+    // The safe name itself when it is still free, else the name with "~2", "~3", ... before
+    // its extension. Names differing only in ASCII case count as the same file, as on the
+    // case-insensitive file systems of Windows and macOS.
+    std::string Claim(const std::string& safeName);
 
- private:
-  std::set<std::string> m_taken;  // ASCII-lower-cased
+private:
+    std::set<std::string> m_taken;  // ASCII-lower-cased
 };
 
 }  // namespace korv::cli

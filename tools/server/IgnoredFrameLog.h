@@ -9,24 +9,24 @@
 namespace korv::server {
 
 class CIgnoredFrameLog {
- public:
-  using Clock = std::chrono::steady_clock;
+public:
+    using Clock = std::chrono::steady_clock;
 
-  explicit CIgnoredFrameLog(std::string peer) : m_peer(std::move(peer)) {}
-  // Logs what was counted, if anything.
-  ~CIgnoredFrameLog() { Flush(); }
-  CIgnoredFrameLog(const CIgnoredFrameLog&) = delete;
-  CIgnoredFrameLog& operator=(const CIgnoredFrameLog&) = delete;
+    explicit CIgnoredFrameLog(std::string peer) : m_peer(std::move(peer)) {}
+    // Logs what was counted, if anything.
+    ~CIgnoredFrameLog() { Flush(); }
+    CIgnoredFrameLog(const CIgnoredFrameLog&) = delete;
+    CIgnoredFrameLog& operator=(const CIgnoredFrameLog&) = delete;
 
-  void Note(std::uint16_t type, Clock::time_point now);
-  void Flush();
+    void Note(std::uint16_t type, Clock::time_point now);
+    void Flush();
 
- private:
-  std::string m_peer;
-  std::uint64_t m_count = 0;
-  std::uint16_t m_lastType = 0;
-  bool m_everLogged = false;
-  Clock::time_point m_lastLine{};
+private:
+    std::string m_peer;
+    std::uint64_t m_count = 0;
+    std::uint16_t m_lastType = 0;
+    bool m_everLogged = false;
+    Clock::time_point m_lastLine{};
 };
 
 }  // namespace korv::server

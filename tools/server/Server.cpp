@@ -22,180 +22,193 @@ using Clock = CClientConnection::Clock;
 // socket, the stop signal's pipe and some room.
 constexpr rlim_t kReservedDescriptors = 16;
 
-std::string PeerName(const sockaddr_in& address) {
-  char text[INET_ADDRSTRLEN] = {};
-  ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
-  return std::string(text) + ":" + std::to_string(ntohs(address.sin_port));
+std::string PeerName(const sockaddr_in& address)
+{
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+    return std::string(text) + ":" + std::to_string(ntohs(address.sin_port));
 }
 
 }  // namespace
 
 CServer::CServer(const ServerOptions& options)
-    : m_options(options), m_handler(m_folder, options), m_quota(static_cast<std::size_t>(options.maxQueuedJobs)) {}
+    : m_options(options), m_handler(m_folder, options),
+      m_quota(static_cast<std::size_t>(options.maxQueuedJobs))
+{}
 
-CServer::~CServer() {
-  m_clients.clear();
-  if (m_listenFd >= 0) {
-    ::close(m_listenFd);
-  }
-}
-
-bool CServer::Start(std::string& error) {
-  if (!m_folder.Open(m_options.dataDir, error)) {
-    error = "bad data folder: " + error + " (expected patients/, thumbs/ and images/ in it)";
-    return false;
-  }
-  if (!m_stop.Install()) {
-    error = std::string("cannot set up signal handling: ") + std::strerror(errno);
-    return false;
-  }
-  return Listen(error);
-}
-
-bool CServer::Listen(std::string& error) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(m_options.port));
-  if (::inet_pton(AF_INET, m_options.bindAddress.c_str(), &address.sin_addr) != 1) {
-    error = "bad bind address '" + m_options.bindAddress + "' (an IPv4 address is expected)";
-    return false;
-  }
-  m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (m_listenFd < 0) {
-    error = std::string("cannot create a socket: ") + std::strerror(errno);
-    return false;
-  }
-  const int yes = 1;
-  ::setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  const std::string where = m_options.bindAddress + ":" + std::to_string(m_options.port);
-  if (::bind(m_listenFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    error = "cannot listen on " + where + ": " + (errno == EADDRINUSE ? "the port is in use" : std::strerror(errno));
-    return false;
-  }
-  if (::listen(m_listenFd, SOMAXCONN) != 0) {
-    error = "cannot listen on " + where + ": " + std::strerror(errno);
-    return false;
-  }
-  socklen_t length = sizeof address;
-  ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length);
-  m_port = ntohs(address.sin_port);
-  return true;
-}
-
-std::size_t CServer::MaxConnections() const {
-  auto limit = static_cast<std::size_t>(m_options.maxConnections);
-  rlimit descriptors{};
-  if (::getrlimit(RLIMIT_NOFILE, &descriptors) == 0 && descriptors.rlim_cur != RLIM_INFINITY) {
-    const rlim_t spare = descriptors.rlim_cur > kReservedDescriptors ? descriptors.rlim_cur - kReservedDescriptors : 2;
-    limit = std::min(limit, static_cast<std::size_t>(std::max<rlim_t>(spare / 2, 1)));
-  }
-  return limit;
-}
-
-void CServer::AcceptAll() {
-  const std::size_t maxConnections = MaxConnections();
-  for (;;) {
-    if (m_clients.size() >= maxConnections) {
-      // Further clients wait in the listen backlog until a connection closes.
-      if (!m_atConnectionLimit) {
-        Log("serving " + std::to_string(m_clients.size()) + " clients, the most at once; others wait");
-        m_atConnectionLimit = true;
-      }
-      return;
+CServer::~CServer()
+{
+    m_clients.clear();
+    if (m_listenFd >= 0) {
+        ::close(m_listenFd);
     }
-    m_atConnectionLimit = false;
+}
+
+bool CServer::Start(std::string& error)
+{
+    if (!m_folder.Open(m_options.dataDir, error)) {
+        error = "bad data folder: " + error + " (expected patients/, thumbs/ and images/ in it)";
+        return false;
+    }
+    if (!m_stop.Install()) {
+        error = std::string("cannot set up signal handling: ") + std::strerror(errno);
+        return false;
+    }
+    return Listen(error);
+}
+
+bool CServer::Listen(std::string& error)
+{
     sockaddr_in address{};
-    socklen_t length = sizeof address;
-    const int fd = ::accept4(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length,
-                             SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (fd < 0) {
-      if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-        // The pending connection stays queued; back off instead of spinning on it.
-        Log(std::string("cannot accept a client: ") + std::strerror(errno));
-        m_acceptPausedUntil = Clock::now() + std::chrono::milliseconds(100);
-      }
-      return;
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(m_options.port));
+    if (::inet_pton(AF_INET, m_options.bindAddress.c_str(), &address.sin_addr) != 1) {
+        error = "bad bind address '" + m_options.bindAddress + "' (an IPv4 address is expected)";
+        return false;
     }
-    const std::string peer = PeerName(address);
-    Log(peer + " connected");
-    m_clients.push_back(std::make_unique<CClientConnection>(fd, peer, m_handler,
-                                                            std::chrono::milliseconds(m_options.delayMs), m_quota,
-                                                            std::chrono::milliseconds(m_options.idleTimeoutMs)));
-  }
+    m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (m_listenFd < 0) {
+        error = std::string("cannot create a socket: ") + std::strerror(errno);
+        return false;
+    }
+    const int yes = 1;
+    ::setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    const std::string where = m_options.bindAddress + ":" + std::to_string(m_options.port);
+    if (::bind(m_listenFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        error = "cannot listen on " + where + ": " +
+                (errno == EADDRINUSE ? "the port is in use" : std::strerror(errno));
+        return false;
+    }
+    if (::listen(m_listenFd, SOMAXCONN) != 0) {
+        error = "cannot listen on " + where + ": " + std::strerror(errno);
+        return false;
+    }
+    socklen_t length = sizeof address;
+    ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length);
+    m_port = ntohs(address.sin_port);
+    return true;
 }
 
-int CServer::Run() {
-  std::vector<pollfd> fds;
-  while (m_stop.Received() == 0) {
-    Clock::time_point now = Clock::now();
-    std::optional<Clock::time_point> wakeup;
-    if (m_acceptPausedUntil > now) {
-      wakeup = m_acceptPausedUntil;
+std::size_t CServer::MaxConnections() const
+{
+    auto limit = static_cast<std::size_t>(m_options.maxConnections);
+    rlimit descriptors{};
+    if (::getrlimit(RLIMIT_NOFILE, &descriptors) == 0 && descriptors.rlim_cur != RLIM_INFINITY) {
+        const rlim_t spare = descriptors.rlim_cur > kReservedDescriptors
+                                 ? descriptors.rlim_cur - kReservedDescriptors
+                                 : 2;
+        limit = std::min(limit, static_cast<std::size_t>(std::max<rlim_t>(spare / 2, 1)));
     }
-    std::erase_if(m_clients, [&](const std::unique_ptr<CClientConnection>& client) {
-      // Write straight away what became due; poll only for what would block.
-      const bool alive =
-          client->CheckIdle(now) && client->Pump(now) && (!client->WantsWrite() || client->OnWritable());
-      if (!alive) {
-        client->FlushLog();
-        Log(client->Peer() + " closed");
-      }
-      return !alive;
-    });
+    return limit;
+}
 
-    fds.clear();
-    fds.push_back({m_stop.ReadFd(), POLLIN, 0});
-    const bool mayAccept = m_acceptPausedUntil <= now && m_clients.size() < MaxConnections();
-    fds.push_back({m_listenFd, static_cast<short>(mayAccept ? POLLIN : 0), 0});
-    for (const auto& client : m_clients) {
-      short events = 0;
-      events |= client->WantsRead() ? POLLIN : 0;
-      events |= client->WantsWrite() ? POLLOUT : 0;
-      fds.push_back({client->Fd(), events, 0});
-      if (const auto due = client->NextWakeup(now); due && (!wakeup || *due < *wakeup)) {
-        wakeup = due;
-      }
+void CServer::AcceptAll()
+{
+    const std::size_t maxConnections = MaxConnections();
+    for (;;) {
+        if (m_clients.size() >= maxConnections) {
+            // Further clients wait in the listen backlog until a connection closes.
+            if (!m_atConnectionLimit) {
+                Log("serving " + std::to_string(m_clients.size()) +
+                    " clients, the most at once; others wait");
+                m_atConnectionLimit = true;
+            }
+            return;
+        }
+        m_atConnectionLimit = false;
+        sockaddr_in address{};
+        socklen_t length = sizeof address;
+        const int fd = ::accept4(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length,
+                                 SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                // The pending connection stays queued; back off instead of spinning on it.
+                Log(std::string("cannot accept a client: ") + std::strerror(errno));
+                m_acceptPausedUntil = Clock::now() + std::chrono::milliseconds(100);
+            }
+            return;
+        }
+        const std::string peer = PeerName(address);
+        Log(peer + " connected");
+        m_clients.push_back(std::make_unique<CClientConnection>(
+            fd, peer, m_handler, std::chrono::milliseconds(m_options.delayMs), m_quota,
+            std::chrono::milliseconds(m_options.idleTimeoutMs)));
     }
-    int timeout = -1;
-    if (wakeup) {
-      const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*wakeup - now).count();
-      timeout = static_cast<int>(std::clamp<long long>(wait, 0, 60000));
+}
+
+int CServer::Run()
+{
+    std::vector<pollfd> fds;
+    while (m_stop.Received() == 0) {
+        Clock::time_point now = Clock::now();
+        std::optional<Clock::time_point> wakeup;
+        if (m_acceptPausedUntil > now) {
+            wakeup = m_acceptPausedUntil;
+        }
+        std::erase_if(m_clients, [&](const std::unique_ptr<CClientConnection>& client) {
+            // Write straight away what became due; poll only for what would block.
+            const bool alive = client->CheckIdle(now) && client->Pump(now) &&
+                               (!client->WantsWrite() || client->OnWritable());
+            if (!alive) {
+                client->FlushLog();
+                Log(client->Peer() + " closed");
+            }
+            return !alive;
+        });
+
+        fds.clear();
+        fds.push_back({m_stop.ReadFd(), POLLIN, 0});
+        const bool mayAccept = m_acceptPausedUntil <= now && m_clients.size() < MaxConnections();
+        fds.push_back({m_listenFd, static_cast<short>(mayAccept ? POLLIN : 0), 0});
+        for (const auto& client : m_clients) {
+            short events = 0;
+            events |= client->WantsRead() ? POLLIN : 0;
+            events |= client->WantsWrite() ? POLLOUT : 0;
+            fds.push_back({client->Fd(), events, 0});
+            if (const auto due = client->NextWakeup(now); due && (!wakeup || *due < *wakeup)) {
+                wakeup = due;
+            }
+        }
+        int timeout = -1;
+        if (wakeup) {
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*wakeup - now).count();
+            timeout = static_cast<int>(std::clamp<long long>(wait, 0, 60000));
+        }
+        if (::poll(fds.data(), fds.size(), timeout) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            Log(std::string("poll failed: ") + std::strerror(errno));
+            return 1;
+        }
+        now = Clock::now();
+        if (fds[1].revents & POLLIN) {
+            AcceptAll();
+        }
+        // Clients accepted just now sit past the polled ones and wait for the next round.
+        for (std::size_t i = 2; i < fds.size(); ++i) {
+            CClientConnection& client = *m_clients[i - 2];
+            const short revents = fds[i].revents;
+            bool alive = true;
+            if (revents & POLLIN) {
+                alive = client.OnReadable(now);
+            } else if (revents & (POLLHUP | POLLERR)) {
+                // Nothing left to read and nowhere to write: the connection is gone both ways.
+                alive = false;
+            }
+            if (alive && (revents & POLLOUT)) {
+                alive = client.OnWritable();
+            }
+            if (!alive) {
+                client.FlushLog();
+                Log(client.Peer() + " closed");
+                m_clients[i - 2].reset();
+            }
+        }
+        std::erase(m_clients, nullptr);
     }
-    if (::poll(fds.data(), fds.size(), timeout) < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      Log(std::string("poll failed: ") + std::strerror(errno));
-      return 1;
-    }
-    now = Clock::now();
-    if (fds[1].revents & POLLIN) {
-      AcceptAll();
-    }
-    // Clients accepted just now sit past the polled ones and wait for the next round.
-    for (std::size_t i = 2; i < fds.size(); ++i) {
-      CClientConnection& client = *m_clients[i - 2];
-      const short revents = fds[i].revents;
-      bool alive = true;
-      if (revents & POLLIN) {
-        alive = client.OnReadable(now);
-      } else if (revents & (POLLHUP | POLLERR)) {
-        // Nothing left to read and nowhere to write: the connection is gone both ways.
-        alive = false;
-      }
-      if (alive && (revents & POLLOUT)) {
-        alive = client.OnWritable();
-      }
-      if (!alive) {
-        client.FlushLog();
-        Log(client.Peer() + " closed");
-        m_clients[i - 2].reset();
-      }
-    }
-    std::erase(m_clients, nullptr);
-  }
-  Log(std::string("stopping on ") + (m_stop.Received() == SIGINT ? "SIGINT" : "SIGTERM"));
-  return 0;
+    Log(std::string("stopping on ") + (m_stop.Received() == SIGINT ? "SIGINT" : "SIGTERM"));
+    return 0;
 }
 
 }  // namespace korv::server

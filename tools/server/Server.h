@@ -15,35 +15,35 @@
 namespace korv::server {
 
 class CServer {
- public:
-  explicit CServer(const ServerOptions& options);
-  ~CServer();
-  CServer(const CServer&) = delete;
-  CServer& operator=(const CServer&) = delete;
+public:
+    explicit CServer(const ServerOptions& options);
+    ~CServer();
+    CServer(const CServer&) = delete;
+    CServer& operator=(const CServer&) = delete;
 
-  // Opens the data folder and the listening socket; error says what went wrong.
-  bool Start(std::string& error);
-  int Port() const { return m_port; }
-  // Serves until SIGINT or SIGTERM.
-  int Run();
+    // Opens the data folder and the listening socket; error says what went wrong.
+    bool Start(std::string& error);
+    int Port() const { return m_port; }
+    // Serves until SIGINT or SIGTERM.
+    int Run();
 
- private:
-  bool Listen(std::string& error);
-  void AcceptAll();
-  // The connection limit, lowered so that each client can hold a socket and an open file
-  // within the process's descriptor limit.
-  std::size_t MaxConnections() const;
+private:
+    bool Listen(std::string& error);
+    void AcceptAll();
+    // The connection limit, lowered so that each client can hold a socket and an open file
+    // within the process's descriptor limit.
+    std::size_t MaxConnections() const;
 
-  const ServerOptions& m_options;
-  CDataFolder m_folder;
-  CRequestHandler m_handler;
-  CJobQuota m_quota;
-  CStopSignal m_stop;
-  int m_listenFd = -1;
-  int m_port = 0;
-  std::vector<std::unique_ptr<CClientConnection>> m_clients;
-  CClientConnection::Clock::time_point m_acceptPausedUntil{};
-  bool m_atConnectionLimit = false;
+    const ServerOptions& m_options;
+    CDataFolder m_folder;
+    CRequestHandler m_handler;
+    CJobQuota m_quota;
+    CStopSignal m_stop;
+    int m_listenFd = -1;
+    int m_port = 0;
+    std::vector<std::unique_ptr<CClientConnection>> m_clients;
+    CClientConnection::Clock::time_point m_acceptPausedUntil{};
+    bool m_atConnectionLimit = false;
 };
 
 }  // namespace korv::server

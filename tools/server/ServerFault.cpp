@@ -22,19 +22,22 @@ constexpr std::array<std::pair<const char*, ServerFault>, 11> kFaults{{
 
 }  // namespace
 
-bool ParseServerFault(const std::string& name, ServerFault& fault) {
-  for (const auto& [text, value] : kFaults) {
-    if (name == text) {
-      fault = value;
-      return true;
+bool ParseServerFault(const std::string& name, ServerFault& fault)
+{
+    for (const auto& [text, value] : kFaults) {
+        if (name == text) {
+            fault = value;
+            return true;
+        }
     }
-  }
-  return false;
+    return false;
 }
 
-const char* ServerFaultNames() {
-  return "close-mid-text, close-mid-image, stall, garbage-short-length, garbage-no-nul, garbage-cut-fields, "
-         "lying-total, lying-offset, zero-length-chunk, other-name or late-reply";
+const char* ServerFaultNames()
+{
+    return "close-mid-text, close-mid-image, stall, garbage-short-length, garbage-no-nul, "
+           "garbage-cut-fields, "
+           "lying-total, lying-offset, zero-length-chunk, other-name or late-reply";
 }
 
 }  // namespace korv::server

@@ -6,18 +6,18 @@
 namespace korv::server {
 
 enum class ServerFault {
-  None,
-  CloseMidText,        // closes the connection halfway through a text reply frame
-  CloseMidImage,       // closes it halfway through the second frame of an image
-  Stall,               // answers nothing, keeps the connection open
-  GarbageShortLength,  // reply frames with a length word of 2
-  GarbageNoNul,        // reply strings without their NUL
-  GarbageCutFields,    // reply frames cut inside their fixed fields
-  LyingTotal,          // totals that the chunks never reach
-  LyingOffset,         // offsets one past the truth
-  ZeroLengthChunk,     // an empty chunk before every text and image chunk, empty thumbnails
-  OtherName,           // thumbnail and image replies for a name not asked for
-  LateReply,           // every reply message after the client's shortest wait
+    None,
+    CloseMidText,        // closes the connection halfway through a text reply frame
+    CloseMidImage,       // closes it halfway through the second frame of an image
+    Stall,               // answers nothing, keeps the connection open
+    GarbageShortLength,  // reply frames with a length word of 2
+    GarbageNoNul,        // reply strings without their NUL
+    GarbageCutFields,    // reply frames cut inside their fixed fields
+    LyingTotal,          // totals that the chunks never reach
+    LyingOffset,         // offsets one past the truth
+    ZeroLengthChunk,     // an empty chunk before every text and image chunk, empty thumbnails
+    OtherName,           // thumbnail and image replies for a name not asked for
+    LateReply,           // every reply message after the client's shortest wait
 };
 
 // False for an unknown name.

@@ -4,12 +4,12 @@
 namespace korv::server {
 
 class CStopSignal {
- public:
-  // Installs the handlers; false when the pipe cannot be made.
-  bool Install();
-  int ReadFd() const;
-  // Which signal arrived, 0 when none.
-  int Received() const;
+public:
+    // Installs the handlers; false when the pipe cannot be made.
+    bool Install();
+    int ReadFd() const;
+    // Which signal arrived, 0 when none.
+    int Received() const;
 };
 
 }  // namespace korv::server

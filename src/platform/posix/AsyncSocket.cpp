@@ -69,8 +69,8 @@ int CAsyncSocket::StartConnect(std::uint32_t address, unsigned port) const
 {
     const sockaddr_in addr = Inet4(address, port);
     const int fd = static_cast<int>(m_hSocket);
-    const int result =
-        Uninterrupted([&] { return ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr); });
+    const int result = Uninterrupted(
+        [&] { return ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr); });
     if (result == 0 || errno == EINPROGRESS)
         return 0;
     return LastSocketError();
@@ -85,15 +85,18 @@ int CAsyncSocket::BindAndListen(const char* address, unsigned port) const
     const int fd = static_cast<int>(m_hSocket);
     const int on = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, SOMAXCONN) != 0)
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(fd, SOMAXCONN) != 0)
         return LastSocketError();
     return 0;
 }
 
 int CAsyncSocket::AcceptHandle(std::intptr_t* handle) const
 {
-    const int fd = Uninterrupted(
-        [&] { return ::accept4(static_cast<int>(m_hSocket), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC); });
+    const int fd = Uninterrupted([&] {
+        return ::accept4(static_cast<int>(m_hSocket), nullptr, nullptr,
+                         SOCK_NONBLOCK | SOCK_CLOEXEC);
+    });
     if (fd < 0)
         return LastSocketError();
     *handle = fd;
@@ -103,8 +106,8 @@ int CAsyncSocket::AcceptHandle(std::intptr_t* handle) const
 int CAsyncSocket::SendBytes(const void* buffer, int count, int flags, int* moved) const
 {
     const int fd = static_cast<int>(m_hSocket);
-    const ssize_t sent =
-        Uninterrupted([&] { return ::send(fd, buffer, static_cast<size_t>(count), flags | MSG_NOSIGNAL); });
+    const ssize_t sent = Uninterrupted(
+        [&] { return ::send(fd, buffer, static_cast<size_t>(count), flags | MSG_NOSIGNAL); });
     if (sent < 0)
         return LastSocketError();
     *moved = static_cast<int>(sent);
@@ -114,8 +117,8 @@ int CAsyncSocket::SendBytes(const void* buffer, int count, int flags, int* moved
 int CAsyncSocket::ReceiveBytes(void* buffer, int count, int flags, int* moved) const
 {
     const int fd = static_cast<int>(m_hSocket);
-    const ssize_t got =
-        Uninterrupted([&] { return ::recv(fd, buffer, static_cast<size_t>(count), flags | MSG_DONTWAIT); });
+    const ssize_t got = Uninterrupted(
+        [&] { return ::recv(fd, buffer, static_cast<size_t>(count), flags | MSG_DONTWAIT); });
     if (got < 0)
         return LastSocketError();
     *moved = static_cast<int>(got);

@@ -61,7 +61,7 @@ Utf16ToCp936& Converter()
     return converter;
 }
 
-} // namespace
+}  // namespace
 
 namespace cp936 {
 
@@ -78,4 +78,4 @@ int FromUtf16(char16_t unit, char* out)
     return Converter().Convert(unit, out);
 }
 
-} // namespace cp936
+}  // namespace cp936

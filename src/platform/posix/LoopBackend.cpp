@@ -27,8 +27,7 @@ void CLoopBackend::Wake()
         return;
     const std::uint64_t one = 1;
     // A full counter (EAGAIN) already means "wake up"; nothing else can fail here.
-    while (::write(static_cast<int>(m_hWake), &one, sizeof one) < 0 && errno == EINTR) {
-    }
+    while (::write(static_cast<int>(m_hWake), &one, sizeof one) < 0 && errno == EINTR) {}
 }
 
 static unsigned ToLoopReadiness(short revents)
@@ -61,7 +60,7 @@ void CLoopBackend::Wait(LoopWatch* watches, size_t count, std::uint32_t timeoutM
     }
 
     // poll() takes an int; longer waits are cut, and the caller simply waits again.
-    const int timeout = timeoutMs == kInfinite ? -1
+    const int timeout = timeoutMs == kInfinite    ? -1
                         : timeoutMs > 0x7FFFFFFFu ? 0x7FFFFFFF
                                                   : static_cast<int>(timeoutMs);
     const int result = ::poll(fds.data(), fds.size(), timeout);
@@ -70,8 +69,7 @@ void CLoopBackend::Wait(LoopWatch* watches, size_t count, std::uint32_t timeoutM
 
     if (fds[0].revents & POLLIN) {
         std::uint64_t drained = 0;
-        while (::read(static_cast<int>(m_hWake), &drained, sizeof drained) < 0 && errno == EINTR) {
-        }
+        while (::read(static_cast<int>(m_hWake), &drained, sizeof drained) < 0 && errno == EINTR) {}
     }
     for (size_t i = 0; i < count; ++i)
         watches[i].nReady = ToLoopReadiness(fds[i + 1].revents);

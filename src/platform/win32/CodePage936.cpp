@@ -24,8 +24,9 @@ int FromUtf16(char16_t unit, char* out)
     BOOL usedDefault = FALSE;
     // No best-fit look-alikes and no default character: a unit the code page lacks (a lone
     // surrogate, for one) converts to nothing, as with iconv on POSIX.
-    const int written = ::WideCharToMultiByte(kCodePage936, WC_NO_BEST_FIT_CHARS, &wide, 1, bytes,
-                                              static_cast<int>(sizeof bytes), nullptr, &usedDefault);
+    const int written =
+        ::WideCharToMultiByte(kCodePage936, WC_NO_BEST_FIT_CHARS, &wide, 1, bytes,
+                              static_cast<int>(sizeof bytes), nullptr, &usedDefault);
     if (written <= 0 || written > kMaxCharBytes || usedDefault) {
         return 0;
     }
@@ -35,4 +36,4 @@ int FromUtf16(char16_t unit, char* out)
     return written;
 }
 
-} // namespace cp936
+}  // namespace cp936

@@ -134,8 +134,7 @@ HANDLE WakeEvent(std::intptr_t handle)
 
 CLoopBackend::CLoopBackend()
     : m_hWake(reinterpret_cast<std::intptr_t>(::CreateEventA(nullptr, FALSE, FALSE, nullptr)))
-{
-}
+{}
 
 CLoopBackend::~CLoopBackend()
 {
@@ -165,12 +164,14 @@ void CLoopBackend::Wait(LoopWatch* watches, size_t count, std::uint32_t timeoutM
     // Tied again on every wait: the mask follows what each socket wants now, and a socket
     // created on a handle value that an earlier one had is tied as well.
     for (size_t i = 0; i < count; ++i)
-        ::WSAEventSelect(static_cast<SOCKET>(watches[i].hSocket), event, EventMask(watches[i].nWanted));
+        ::WSAEventSelect(static_cast<SOCKET>(watches[i].hSocket), event,
+                         EventMask(watches[i].nWanted));
 
     if (!PollWatches(watches, count) && timeoutMs != 0) {
         // Ends on a wake-up or on a network event of a watched socket; a change that came
         // after the poll above has set the event already, so it is not slept through.
-        ::WaitForSingleObject(event, timeoutMs == kInfinite ? INFINITE : static_cast<DWORD>(timeoutMs));
+        ::WaitForSingleObject(event,
+                              timeoutMs == kInfinite ? INFINITE : static_cast<DWORD>(timeoutMs));
         PollWatches(watches, count);
     }
     // Consume a pending wake-up. Nothing is lost by it: the caller looks at its queue after

@@ -10,37 +10,37 @@
 namespace korv::test {
 
 class CTestProcess {
- public:
-  CTestProcess() = default;
-  ~CTestProcess();
-  CTestProcess(const CTestProcess&) = delete;
-  CTestProcess& operator=(const CTestProcess&) = delete;
+public:
+    CTestProcess() = default;
+    ~CTestProcess();
+    CTestProcess(const CTestProcess&) = delete;
+    CTestProcess& operator=(const CTestProcess&) = delete;
 
-  // Starts argv[0] with the arguments; extraEnv entries are NAME=VALUE added to the environment.
-  bool Start(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv = {});
-  // The next line of stdout without its newline; nullopt at end of stream or time-out.
-  std::optional<std::string> ReadLine(std::chrono::milliseconds timeout);
-  // Everything left on stdout until the process closes it (bounded by timeout).
-  std::string ReadAll(std::chrono::milliseconds timeout);
-  // Exit code, 128 + signal for a killed process, nullopt if still running after timeout.
-  std::optional<int> Wait(std::chrono::milliseconds timeout);
-  void Signal(int number);
-  std::string Stderr() const;
-  bool Running() const { return m_pid > 0 && !m_status; }
+    // Starts argv[0] with the arguments; extraEnv entries are NAME=VALUE added to the environment.
+    bool Start(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv = {});
+    // The next line of stdout without its newline; nullopt at end of stream or time-out.
+    std::optional<std::string> ReadLine(std::chrono::milliseconds timeout);
+    // Everything left on stdout until the process closes it (bounded by timeout).
+    std::string ReadAll(std::chrono::milliseconds timeout);
+    // Exit code, 128 + signal for a killed process, nullopt if still running after timeout.
+    std::optional<int> Wait(std::chrono::milliseconds timeout);
+    void Signal(int number);
+    std::string Stderr() const;
+    bool Running() const { return m_pid > 0 && !m_status; }
 
- private:
-  int m_pid = -1;
-  int m_stdout = -1;
-  std::string m_stderrPath;
-  std::string m_pending;
-  std::optional<int> m_status;
+private:
+    int m_pid = -1;
+    int m_stdout = -1;
+    std::string m_stderrPath;
+    std::string m_pending;
+    std::optional<int> m_status;
 };
 
 // Runs a process to completion: exit code (nullopt on time-out), stdout and stderr.
 struct ProcessResult {
-  std::optional<int> exitCode;
-  std::string out;
-  std::string err;
+    std::optional<int> exitCode;
+    std::string out;
+    std::string err;
 };
 ProcessResult RunProcess(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
                          const std::vector<std::string>& extraEnv = {});
