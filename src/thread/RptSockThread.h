@@ -96,10 +96,11 @@ protected:
     void OnSockClose(CRptSocket* from, std::int32_t code) override;
     void OnSockConnect(CRptSocket* from, std::int32_t code) override;
 
-    // The socket whose reports the reply handlers accept; for harnesses that feed them.
-    CRptSocket& Socket() { return m_socket; }
-
 private:
+    // The harnesses' one way in (tests/support/RptSockThreadTestAccess.h): they reach the
+    // socket whose reports the reply handlers accept, to feed the handlers as it would.
+    friend class CRptSockThreadTestAccess;
+
     void FreeText();
     bool IsLateQueryReply(const char* value) const;
     void CompleteText();
