@@ -3,7 +3,7 @@
 #include "document/PatientDoc.h"
 #include "platform/Event.h"
 #include "platform/MsgThread.h"
-#include "thread/GrowBuffer.h"
+#include "transport/GrowBuffer.h"
 #include "thread/ReplyAssembly.h"
 #include "transport/IRptSockSink.h"
 #include "transport/RptSocket.h"
