@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "RptSockThreadTestAccess.h"
 #include "thread/RptSockThread.h"
 #include "thread/ThreadMessages.h"
 
@@ -58,7 +59,6 @@ public:
     using CRptSockThread::OnRptGetThumb;
     using CRptSockThread::OnRptOpenPatient;
     using CRptSockThread::OnThumbData;
-    using CRptSockThread::Socket;
 };
 
 std::string DocSummary(const CPatientDoc& doc)
@@ -122,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider input(data, size);
     CHarnessThread thread;
     CRptSocket stranger;
-    CRptSocket* const own = &thread.Socket();
+    CRptSocket* const own = &CRptSockThreadTestAccess::Socket(thread);
 
     // Whether lying bytes may have reached what the thread holds for the current transfer.
     bool imageTainted = false;

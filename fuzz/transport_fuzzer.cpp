@@ -114,7 +114,6 @@ public:
     CStreamReader(const Bytes& stream, const std::vector<std::size_t>& ends, CCheckingSink& sink)
         : m_stream(stream), m_ends(ends), m_sink(sink)
     {}
-    ~CStreamReader() { delete[] m_pEncoded; }
 
     // The first `arrived` bytes of the stream have come in.
     void Arrive(std::size_t arrived)
@@ -162,10 +161,11 @@ private:
         Check(m_nFrames < m_ends.size() && m_ends[m_nFrames] == m_read);
         ++m_nFrames;
         const std::size_t frameLength = static_cast<std::size_t>(length) + 4;
-        Check(EncodeFrame(&m_pEncoded, &m_nEncodedCap, m_assembler.Type(), payload,
+        Check(EncodeFrame(m_encoded, m_assembler.Type(), payload,
                           static_cast<std::uint16_t>(length)));
-        Check(m_nEncodedCap >= frameLength);
-        Check(std::memcmp(m_pEncoded, m_stream.data() + m_read - frameLength, frameLength) == 0);
+        Check(m_encoded.Capacity() >= frameLength);
+        Check(std::memcmp(m_encoded.Data(), m_stream.data() + m_read - frameLength, frameLength) ==
+              0);
         DeliverMessage(&m_sink, nullptr, m_assembler.Type(), payload, length);
     }
 
@@ -174,8 +174,7 @@ private:
     CCheckingSink& m_sink;
     CFrameAssembler m_assembler;
     std::size_t m_read = 0;
-    unsigned char* m_pEncoded = nullptr;
-    std::uint32_t m_nEncodedCap = 0;
+    CGrowBuffer m_encoded;
 };
 
 void DecodeDirectly(const std::uint8_t* data, std::size_t size)

@@ -27,8 +27,6 @@ public:
     // Exchanges the whole state (tree and index) with another document; the handles of each
     // tree keep designating its entries, now in the other document.
     void Swap(CPatientDoc& other) noexcept;
-    // Replaces the tree with one built elsewhere; every earlier handle designates nothing.
-    void SetRoot(std::unique_ptr<CInfoNode> pRoot);
     const CInfoNode* Root() const { return m_pRoot.get(); }
 
     std::string GetPatientName() const;
@@ -44,6 +42,14 @@ public:
     std::int32_t GetFieldType(FieldID field) const;
     std::string GetFieldData(FieldID field) const;
 
+private:
+    // The tests' one way in (tests/document/PatientDocTestAccess.h): it reaches SetRoot and
+    // the reference searches below, which the library itself does not call.
+    friend class CPatientDocTestAccess;
+
+    // Replaces the tree with one built elsewhere; every earlier handle designates nothing.
+    void SetRoot(std::unique_ptr<CInfoNode> pRoot);
+
     // The plain depth-first searches that define what a handle designates; the queries
     // answer the same through the index built at load.
     static const CInfoNode* FindNode(const CInfoNode* pNode, std::uintptr_t handle);
@@ -51,7 +57,6 @@ public:
                                                              std::int32_t index);
     static bool FindField(const CInfoNode* pNode, std::uintptr_t handle, CInfoField& record);
 
-private:
     const CInfoField* LookUpField(FieldID field) const;
 
     std::unique_ptr<CInfoNode> m_pRoot;

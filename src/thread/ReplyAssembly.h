@@ -1,7 +1,7 @@
 #pragma once
 
 #include "thread/ChunkLog.h"
-#include "thread/GrowBuffer.h"
+#include "transport/GrowBuffer.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 #include "document/PatientDoc.h"
 #include "platform/Event.h"
 #include "platform/MsgThread.h"
-#include "thread/GrowBuffer.h"
+#include "transport/GrowBuffer.h"
 #include "thread/ReplyAssembly.h"
 #include "transport/IRptSockSink.h"
 #include "transport/RptSocket.h"
@@ -96,10 +96,11 @@ protected:
     void OnSockClose(CRptSocket* from, std::int32_t code) override;
     void OnSockConnect(CRptSocket* from, std::int32_t code) override;
 
-    // The socket whose reports the reply handlers accept; for harnesses that feed them.
-    CRptSocket& Socket() { return m_socket; }
-
 private:
+    // The harnesses' one way in (tests/support/RptSockThreadTestAccess.h): they reach the
+    // socket whose reports the reply handlers accept, to feed the handlers as it would.
+    friend class CRptSockThreadTestAccess;
+
     void FreeText();
     bool IsLateQueryReply(const char* value) const;
     void CompleteText();

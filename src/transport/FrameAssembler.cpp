@@ -1,45 +1,26 @@
 #include "transport/FrameAssembler.h"
 
-#include <cstring>
-#include <new>
-
 #include "transport/LittleEndian.h"
 #include "transport/MsgTypes.h"
 
-CFrameAssembler::CFrameAssembler() : m_pBuffer(nullptr), m_nCapacity(0), m_nCollected(0) {}
-
-CFrameAssembler::~CFrameAssembler()
-{
-    delete[] m_pBuffer;
-}
-
 std::int32_t CFrameAssembler::FrameLength() const
 {
-    return LittleEndian::Get16(m_pBuffer);
+    return LittleEndian::Get16(m_buffer.Data());
 }
 
 bool CFrameAssembler::Reserve()
 {
-    if (m_pBuffer == nullptr) {
+    if (m_buffer.Data() == nullptr) {
         m_nCollected = 0;
-        m_pBuffer = new (std::nothrow) unsigned char[kMsgHeaderSize];
-        m_nCapacity = m_pBuffer != nullptr ? kMsgHeaderSize : 0;
-        return m_pBuffer != nullptr;
+        return m_buffer.Reserve(kMsgHeaderSize);
     }
     if (m_nCollected >= kMsgHeaderSize) {
         const std::int32_t frameLength = FrameLength();
-        if (frameLength > m_nCapacity) {
-            unsigned char* larger = new (std::nothrow) unsigned char[frameLength];
-            if (larger != nullptr)
-                std::memcpy(larger, m_pBuffer, static_cast<size_t>(m_nCapacity));
-            delete[] m_pBuffer;
-            m_pBuffer = larger;
-            if (larger == nullptr) {
-                m_nCapacity = 0;
-                m_nCollected = 0;
-                return false;
-            }
-            m_nCapacity = frameLength;
+        if (!m_buffer.Grow(static_cast<std::uint32_t>(frameLength))) {
+            // The partial frame cannot be completed: it goes with the buffer.
+            m_buffer.Release();
+            m_nCollected = 0;
+            return false;
         }
     }
     return true;
@@ -47,14 +28,14 @@ bool CFrameAssembler::Reserve()
 
 std::int32_t CFrameAssembler::Missing() const
 {
-    if (m_nCollected < kMsgHeaderSize || m_pBuffer == nullptr)
+    if (m_nCollected < kMsgHeaderSize || m_buffer.Data() == nullptr)
         return kMsgHeaderSize - m_nCollected;
     return FrameLength() - m_nCollected;
 }
 
 unsigned char* CFrameAssembler::Space()
 {
-    return m_pBuffer + m_nCollected;
+    return m_buffer.Data() + m_nCollected;
 }
 
 CFrameAssembler::Result CFrameAssembler::Commit(std::int32_t count)
@@ -71,12 +52,12 @@ CFrameAssembler::Result CFrameAssembler::Commit(std::int32_t count)
 
 std::uint16_t CFrameAssembler::Type() const
 {
-    return LittleEndian::Get16(m_pBuffer + 2);
+    return LittleEndian::Get16(m_buffer.Data() + 2);
 }
 
 const unsigned char* CFrameAssembler::Payload() const
 {
-    return m_pBuffer + kMsgHeaderSize;
+    return m_buffer.Data() + kMsgHeaderSize;
 }
 
 std::int32_t CFrameAssembler::PayloadLength() const
@@ -86,7 +67,7 @@ std::int32_t CFrameAssembler::PayloadLength() const
 
 void CFrameAssembler::Drop()
 {
-    if (m_pBuffer != nullptr)
-        LittleEndian::Put16(m_pBuffer, 0);
+    if (m_buffer.Data() != nullptr)
+        LittleEndian::Put16(m_buffer.Data(), 0);
     m_nCollected = 0;
 }

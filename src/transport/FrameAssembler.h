@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "transport/GrowBuffer.h"
+
 // Collects the bytes of one incoming frame at a time, without touching a socket: it says how
 // many bytes the frame still lacks (the rest of the 4-byte header, then the rest of the
 // frame, never more), the caller puts at most that many at Space() and commits them. So a
@@ -21,8 +23,7 @@ public:
         Broken,    // the length word is below 4: no frame can come of this stream
     };
 
-    CFrameAssembler();
-    ~CFrameAssembler();
+    CFrameAssembler() = default;
     CFrameAssembler(const CFrameAssembler&) = delete;
     CFrameAssembler& operator=(const CFrameAssembler&) = delete;
 
@@ -47,12 +48,11 @@ public:
     void Drop();
 
     std::int32_t Collected() const { return m_nCollected; }
-    std::int32_t Capacity() const { return m_nCapacity; }
+    std::int32_t Capacity() const { return static_cast<std::int32_t>(m_buffer.Capacity()); }
 
 private:
     std::int32_t FrameLength() const;
 
-    unsigned char* m_pBuffer;  // the frame being collected; length word 0 once dropped
-    std::int32_t m_nCapacity;
-    std::int32_t m_nCollected;
+    CGrowBuffer m_buffer;  // the frame being collected; length word 0 once dropped
+    std::int32_t m_nCollected = 0;
 };

@@ -4,21 +4,16 @@
 #include "transport/LittleEndian.h"
 #include "transport/MsgTypes.h"
 
-CMsgSocket::CMsgSocket()
-    : m_bClosed(false), m_bSendPending(false), m_nSent(0), m_nSendCap(0), m_pSendBuf(nullptr)
-{}
+CMsgSocket::CMsgSocket() : m_bClosed(false), m_bSendPending(false), m_nSent(0) {}
 
-CMsgSocket::~CMsgSocket()
-{
-    delete[] m_pSendBuf;
-}
+CMsgSocket::~CMsgSocket() = default;
 
 bool CMsgSocket::SendMsg(std::uint16_t type, const void* payload, std::uint16_t length)
 {
     if (m_bClosed || m_bSendPending || payload == nullptr || length > kMsgMaxPayload)
         return false;
 
-    if (!EncodeFrame(&m_pSendBuf, &m_nSendCap, type, payload, length)) {
+    if (!EncodeFrame(m_send, type, payload, length)) {
         OnError(-1);
         return false;
     }
@@ -29,14 +24,15 @@ bool CMsgSocket::SendMsg(std::uint16_t type, const void* payload, std::uint16_t 
 
 void CMsgSocket::FlushSend()
 {
-    if (m_pSendBuf == nullptr)
+    unsigned char* const frame = m_send.Data();
+    if (frame == nullptr)
         return;
-    const std::int32_t frameLength = LittleEndian::Get16(m_pSendBuf);
+    const std::int32_t frameLength = LittleEndian::Get16(frame);
     if (frameLength == 0)
         return;
 
     while (m_nSent < frameLength) {
-        const int sent = Send(m_pSendBuf + m_nSent, frameLength - m_nSent, 0);
+        const int sent = Send(frame + m_nSent, frameLength - m_nSent, 0);
         if (sent > 0) {
             m_nSent += sent;
             continue;
@@ -55,7 +51,7 @@ void CMsgSocket::FlushSend()
         return;
     }
     m_bSendPending = false;
-    LittleEndian::Put16(m_pSendBuf, 0);
+    LittleEndian::Put16(frame, 0);
     m_nSent = 0;
 }
 

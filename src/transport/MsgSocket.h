@@ -4,6 +4,7 @@
 
 #include "platform/AsyncSocket.h"
 #include "transport/FrameAssembler.h"
+#include "transport/GrowBuffer.h"
 
 // Turns the byte stream of a non-blocking socket into whole frames: a little-endian length
 // word (header included), a type word and up to 65531 payload bytes. One outgoing frame is
@@ -49,9 +50,8 @@ private:
     bool m_bClosed;
     bool m_bSendPending;
     std::int32_t m_nSent;
-    std::uint32_t m_nSendCap;
-    unsigned char* m_pSendBuf;  // one outgoing frame; length word 0 once sent
-    CFrameAssembler m_frames;   // the incoming frame
+    CGrowBuffer m_send;        // one outgoing frame; length word 0 once sent
+    CFrameAssembler m_frames;  // the incoming frame
 
     void FailRead(std::int32_t code);
 };

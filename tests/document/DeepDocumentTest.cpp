@@ -5,6 +5,7 @@
 
 #include "SmallStack.h"
 #include "TreeBuilder.h"
+#include "PatientDocTestAccess.h"
 #include "document/PatientDoc.h"
 
 namespace {
@@ -31,17 +32,17 @@ TEST(DeepDocumentTest, HandBuiltChainIsQueriedAndFreedOnASmallStack)
         const CInfoNode* pDeepest = pNode;
 
         CPatientDoc doc;
-        doc.SetRoot(std::move(pRoot));
+        CPatientDocTestAccess::SetRoot(doc, std::move(pRoot));
         EXPECT_EQ(doc.GetModalityCount(), 1);
         EXPECT_EQ(doc.GetModName(firstHandle), "0");
         EXPECT_EQ(doc.GetStudyName(deepHandle), std::to_string(kDepth - 1));
         EXPECT_EQ(doc.GetFieldID(deepHandle, 0), deepField);
         EXPECT_EQ(doc.GetFieldData(deepField), "reached");
-        EXPECT_EQ(CPatientDoc::FindNode(doc.Root(), deepHandle), pDeepest);
+        EXPECT_EQ(CPatientDocTestAccess::FindNode(doc.Root(), deepHandle), pDeepest);
         CInfoField record;
-        EXPECT_TRUE(CPatientDoc::FindField(doc.Root(), deepField, record));
+        EXPECT_TRUE(CPatientDocTestAccess::FindField(doc.Root(), deepField, record));
         EXPECT_EQ(record.m_nType, FIELD_IMAGE);
-        EXPECT_FALSE(CPatientDoc::FindField(doc.Root(), deepHandle, record));
+        EXPECT_FALSE(CPatientDocTestAccess::FindField(doc.Root(), deepHandle, record));
         bRan = true;
     }));
     EXPECT_TRUE(bRan);

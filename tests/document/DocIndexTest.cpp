@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "TreeBuilder.h"
+#include "PatientDocTestAccess.h"
 #include "document/PatientDoc.h"
 
 namespace {
@@ -26,34 +27,35 @@ struct SReference {
     }
     std::int32_t StudyCount(std::uintptr_t h) const
     {
-        const CInfoNode* pNode = CPatientDoc::FindNode(pRoot, h);
+        const CInfoNode* pNode = CPatientDocTestAccess::FindNode(pRoot, h);
         return pNode ? pNode->Children().Count() : 0;
     }
     std::uintptr_t StudyID(std::uintptr_t h, std::int32_t i) const
     {
-        auto* pEntry = CPatientDoc::GetChildEntry(CPatientDoc::FindNode(pRoot, h), i);
+        auto* pEntry =
+            CPatientDocTestAccess::GetChildEntry(CPatientDocTestAccess::FindNode(pRoot, h), i);
         return pEntry ? pEntry->Id() : 0;
     }
     std::string StudyName(std::uintptr_t h) const
     {
-        const CInfoNode* pNode = CPatientDoc::FindNode(pRoot, h);
+        const CInfoNode* pNode = CPatientDocTestAccess::FindNode(pRoot, h);
         return pNode ? std::string(pNode->Name()) : std::string();
     }
     std::int32_t FieldCount(std::uintptr_t h) const
     {
-        const CInfoNode* pNode = CPatientDoc::FindNode(pRoot, h);
+        const CInfoNode* pNode = CPatientDocTestAccess::FindNode(pRoot, h);
         return pNode ? pNode->Fields().Count() : 0;
     }
     std::uintptr_t FieldID(std::uintptr_t h, std::int32_t i) const
     {
-        const CInfoNode* pNode = CPatientDoc::FindNode(pRoot, h);
+        const CInfoNode* pNode = CPatientDocTestAccess::FindNode(pRoot, h);
         auto* pEntry = pNode ? pNode->Fields().At(i) : nullptr;
         return pEntry ? pEntry->Id() : 0;
     }
     CInfoField Field(std::uintptr_t h) const
     {
         CInfoField record;
-        CPatientDoc::FindField(pRoot, h, record);
+        CPatientDocTestAccess::FindField(pRoot, h, record);
         return record;
     }
 };
@@ -113,12 +115,13 @@ TEST(DocIndexTest, AnswersAgreeWithDepthFirstSearchOnRandomTrees)
         std::vector<std::uintptr_t> foreign;
         RandomTree(rng, 20, foreign);  // freed at once: its handles designate nothing
         CPatientDoc doc;
-        doc.SetRoot(RandomTree(rng, 60 + static_cast<int>(seed) * 10, handles));
+        CPatientDocTestAccess::SetRoot(doc,
+                                       RandomTree(rng, 60 + static_cast<int>(seed) * 10, handles));
         SReference ref{doc.Root()};
 
         EXPECT_EQ(doc.GetModalityCount(), doc.Root()->Children().Count());
         for (std::int32_t i = -1; i <= doc.GetModalityCount(); ++i) {
-            auto* pEntry = CPatientDoc::GetChildEntry(doc.Root(), i);
+            auto* pEntry = CPatientDocTestAccess::GetChildEntry(doc.Root(), i);
             EXPECT_EQ(doc.GetModID(i), pEntry ? pEntry->Id() : 0u);
         }
         handles.insert(handles.end(), foreign.begin(), foreign.end());
@@ -136,20 +139,20 @@ TEST(DocIndexTest, DepthFirstSearchNeverYieldsTheStartingNode)
     SNewNode a = AddNode(*pRoot, "A");
     SNewNode b = AddNode(*a.pNode, "B");
     SNewNode c = AddNode(*b.pNode, "C");
-    EXPECT_EQ(CPatientDoc::FindNode(pRoot.get(), c.handle), c.pNode);
-    EXPECT_EQ(CPatientDoc::FindNode(b.pNode, c.handle), c.pNode);
-    EXPECT_EQ(CPatientDoc::FindNode(b.pNode, b.handle), nullptr);
-    EXPECT_EQ(CPatientDoc::FindNode(b.pNode, a.handle), nullptr);
-    EXPECT_EQ(CPatientDoc::FindNode(pRoot.get(), 0), nullptr);
-    EXPECT_EQ(CPatientDoc::FindNode(nullptr, c.handle), nullptr);
+    EXPECT_EQ(CPatientDocTestAccess::FindNode(pRoot.get(), c.handle), c.pNode);
+    EXPECT_EQ(CPatientDocTestAccess::FindNode(b.pNode, c.handle), c.pNode);
+    EXPECT_EQ(CPatientDocTestAccess::FindNode(b.pNode, b.handle), nullptr);
+    EXPECT_EQ(CPatientDocTestAccess::FindNode(b.pNode, a.handle), nullptr);
+    EXPECT_EQ(CPatientDocTestAccess::FindNode(pRoot.get(), 0), nullptr);
+    EXPECT_EQ(CPatientDocTestAccess::FindNode(nullptr, c.handle), nullptr);
 
     std::uintptr_t f = AddNamedField(*c.pNode, "x", "1", FIELD_IMAGE);
     CInfoField record{FIELD_IMAGE, "keep", "kept"};
-    EXPECT_FALSE(CPatientDoc::FindField(pRoot.get(), a.handle, record));
+    EXPECT_FALSE(CPatientDocTestAccess::FindField(pRoot.get(), a.handle, record));
     EXPECT_EQ(record.m_strFieldName, "keep");  // a miss leaves the record alone
-    EXPECT_TRUE(CPatientDoc::FindField(a.pNode, f, record));
+    EXPECT_TRUE(CPatientDocTestAccess::FindField(a.pNode, f, record));
     EXPECT_EQ(record.m_strFieldName, "x");
-    EXPECT_FALSE(CPatientDoc::FindField(nullptr, f, record));
+    EXPECT_FALSE(CPatientDocTestAccess::FindField(nullptr, f, record));
 }
 
 }  // namespace

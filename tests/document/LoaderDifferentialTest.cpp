@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "PatientDocTestAccess.h"
 #include "document/PatientDoc.h"
 #include "markup/XmlDoc.h"
 
@@ -76,7 +77,7 @@ bool ReferenceLoad(const std::string& text, CPatientDoc& doc)
             }
         }
     }
-    doc.SetRoot(std::move(pRoot));
+    CPatientDocTestAccess::SetRoot(doc, std::move(pRoot));
     return bBuilt;
 }
 

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "TreeBuilder.h"
+#include "PatientDocTestAccess.h"
 #include "document/PatientDoc.h"
 
 namespace {
@@ -40,7 +41,7 @@ protected:
         AddNamedField(*mr.pNode, "m", "vm");
         noteHandle = AddNode(*pRoot, "Note", "N1").handle;
 
-        doc.SetRoot(std::move(pRoot));
+        CPatientDocTestAccess::SetRoot(doc, std::move(pRoot));
     }
 
     CPatientDoc doc;
@@ -150,7 +151,7 @@ TEST(PatientDocEmptyTest, WithoutRootEveryQueryGivesNothing)
     AddNamedField(*pRoot, kFullName, "Li");
     SNewNode mod = AddNode(*pRoot, "Modality", "CT");
     std::uintptr_t field = AddNamedField(*mod.pNode, "f", "v", FIELD_IMAGE);
-    source.SetRoot(std::move(pRoot));
+    CPatientDocTestAccess::SetRoot(source, std::move(pRoot));
 
     CPatientDoc doc;
     EXPECT_EQ(doc.Root(), nullptr);
@@ -180,7 +181,7 @@ protected:
     CInfoNode& Root() { return *m_pRoot; }
     std::string Name()
     {
-        doc.SetRoot(std::move(m_pRoot));
+        CPatientDocTestAccess::SetRoot(doc, std::move(m_pRoot));
         return doc.GetPatientName();
     }
 

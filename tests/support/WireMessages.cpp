@@ -64,14 +64,10 @@ Bytes Frame(std::uint16_t type, const Bytes& payload)
 {
     if (payload.size() > static_cast<size_t>(kMsgMaxPayload))
         std::abort();
-    unsigned char* block = nullptr;
-    std::uint32_t capacity = 0;
-    if (!EncodeFrame(&block, &capacity, type, payload.data(),
-                     static_cast<std::uint16_t>(payload.size())))
+    CGrowBuffer block;
+    if (!EncodeFrame(block, type, payload.data(), static_cast<std::uint16_t>(payload.size())))
         std::abort();
-    Bytes frame(block, block + kMsgHeaderSize + payload.size());
-    delete[] block;
-    return frame;
+    return Bytes(block.Data(), block.Data() + kMsgHeaderSize + payload.size());
 }
 
 Bytes RawFrame(std::uint16_t lengthWord, std::uint16_t type, const Bytes& payload)

@@ -150,29 +150,27 @@ TEST_F(FrameAssemblerTest, DropForgetsAPartialFrame)
 // The send side: one frame in a block that grows to the largest frame and is reused.
 TEST(FrameEncoderTest, FrameIsLengthTypeAndPayloadInABlockGrownOnlyWhenTooSmall)
 {
-    unsigned char* block = nullptr;
-    std::uint32_t capacity = 0;
+    CGrowBuffer block;
     const Bytes big = Pattern(kMsgMaxPayload, 5);
 
-    ASSERT_TRUE(EncodeFrame(&block, &capacity, MSG_THUMB_DATA, big.data(), 100));
-    EXPECT_EQ(capacity, 104u);
-    EXPECT_EQ(Bytes(block, block + 104),
+    ASSERT_TRUE(EncodeFrame(block, MSG_THUMB_DATA, big.data(), 100));
+    EXPECT_EQ(block.Capacity(), 104u);
+    EXPECT_EQ(Bytes(block.Data(), block.Data() + 104),
               RawFrame(104, MSG_THUMB_DATA, Bytes(big.begin(), big.begin() + 100)));
-    const unsigned char* const first = block;
-    ASSERT_TRUE(EncodeFrame(&block, &capacity, MSG_QUERY, big.data(), 10));
-    EXPECT_EQ(capacity, 104u);
-    EXPECT_EQ(block, first);
-    EXPECT_EQ(Bytes(block, block + 14),
+    const unsigned char* const first = block.Data();
+    ASSERT_TRUE(EncodeFrame(block, MSG_QUERY, big.data(), 10));
+    EXPECT_EQ(block.Capacity(), 104u);
+    EXPECT_EQ(block.Data(), first);
+    EXPECT_EQ(Bytes(block.Data(), block.Data() + 14),
               RawFrame(14, MSG_QUERY, Bytes(big.begin(), big.begin() + 10)));
 
     const unsigned char none = 0;
-    ASSERT_TRUE(EncodeFrame(&block, &capacity, 7, &none, 0));
-    EXPECT_EQ(Bytes(block, block + 4), (Bytes{4, 0, 7, 0}));
+    ASSERT_TRUE(EncodeFrame(block, 7, &none, 0));
+    EXPECT_EQ(Bytes(block.Data(), block.Data() + 4), (Bytes{4, 0, 7, 0}));
 
-    ASSERT_TRUE(EncodeFrame(&block, &capacity, MSG_IMAGE_DATA, big.data(), kMsgMaxPayload));
-    EXPECT_EQ(capacity, 0xFFFFu);
-    EXPECT_EQ(Bytes(block, block + 0xFFFF), RawFrame(0xFFFF, MSG_IMAGE_DATA, big));
-    delete[] block;
+    ASSERT_TRUE(EncodeFrame(block, MSG_IMAGE_DATA, big.data(), kMsgMaxPayload));
+    EXPECT_EQ(block.Capacity(), 0xFFFFu);
+    EXPECT_EQ(Bytes(block.Data(), block.Data() + 0xFFFF), RawFrame(0xFFFF, MSG_IMAGE_DATA, big));
 }
 
 }  // namespace

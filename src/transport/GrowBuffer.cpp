@@ -1,4 +1,4 @@
-#include "thread/GrowBuffer.h"
+#include "transport/GrowBuffer.h"
 
 #include <cstdlib>
 

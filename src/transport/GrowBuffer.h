@@ -3,7 +3,14 @@
 #include <cstddef>
 #include <cstdint>
 
-// An owned byte block that is reused across replies and only ever replaced by a larger one.
+// An owned byte block that is reused (across frames, across replies) and only ever replaced
+// by a larger one.
+//
+// The allocation rule of the library: a buffer whose size comes from the network (a frame, a
+// reply's announced total, an outgoing frame) lives in a CGrowBuffer and reports running out
+// of memory as a failed result, never as an exception: the caller drops the reply or fails
+// the socket and carries on. Fixed, small allocations (objects, node and table blocks of the
+// markup and the document) use the language's throwing new and are not checked one by one.
 class CGrowBuffer {
 public:
     CGrowBuffer() = default;
