@@ -89,6 +89,30 @@ bool CTestProcess::Start(const std::vector<std::string>& argv,
     return true;
 }
 
+// Appends the next piece of stdout to m_pending; false at end of stream or at the deadline.
+bool CTestProcess::ReadMore(Clock::time_point deadline)
+{
+    while (m_stdout >= 0) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            return false;
+        }
+        pollfd fd{m_stdout, POLLIN, 0};
+        if (::poll(&fd, 1, static_cast<int>(left)) <= 0) {
+            continue;
+        }
+        char buffer[4096];
+        const ssize_t got = ::read(m_stdout, buffer, sizeof buffer);
+        if (got <= 0) {
+            return false;
+        }
+        m_pending.append(buffer, static_cast<std::size_t>(got));
+        return true;
+    }
+    return false;
+}
+
 std::optional<std::string> CTestProcess::ReadLine(std::chrono::milliseconds timeout)
 {
     const auto deadline = Clock::now() + timeout;
@@ -99,44 +123,16 @@ std::optional<std::string> CTestProcess::ReadLine(std::chrono::milliseconds time
             m_pending.erase(0, newline + 1);
             return line;
         }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0 || m_stdout < 0) {
+        if (!ReadMore(deadline)) {
             return std::nullopt;
         }
-        pollfd fd{m_stdout, POLLIN, 0};
-        if (::poll(&fd, 1, static_cast<int>(left)) <= 0) {
-            continue;
-        }
-        char buffer[4096];
-        const ssize_t got = ::read(m_stdout, buffer, sizeof buffer);
-        if (got <= 0) {
-            return std::nullopt;
-        }
-        m_pending.append(buffer, static_cast<std::size_t>(got));
     }
 }
 
 std::string CTestProcess::ReadAll(std::chrono::milliseconds timeout)
 {
     const auto deadline = Clock::now() + timeout;
-    while (m_stdout >= 0) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) {
-            break;
-        }
-        pollfd fd{m_stdout, POLLIN, 0};
-        if (::poll(&fd, 1, static_cast<int>(left)) <= 0) {
-            continue;
-        }
-        char buffer[4096];
-        const ssize_t got = ::read(m_stdout, buffer, sizeof buffer);
-        if (got <= 0) {
-            break;
-        }
-        m_pending.append(buffer, static_cast<std::size_t>(got));
-    }
+    while (ReadMore(deadline)) {}
     std::string all;
     all.swap(m_pending);
     return all;

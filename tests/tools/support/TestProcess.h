@@ -29,6 +29,8 @@ public:
     bool Running() const { return m_pid > 0 && !m_status; }
 
 private:
+    bool ReadMore(std::chrono::steady_clock::time_point deadline);
+
     int m_pid = -1;
     int m_stdout = -1;
     std::string m_stderrPath;
