@@ -15,6 +15,10 @@ namespace {
 // costs time in proportion to its length.
 constexpr std::size_t kScanNames = 8;
 
+// Tags with more attributes than this are left to the general reading, whose value table
+// keeps a great many attributes linear.
+constexpr std::size_t kPlainAttributes = 16;
+
 bool EndsTag(const char* text, std::int32_t start)
 {
     const char first = text[start];
@@ -28,6 +32,7 @@ void CStartTagReader::Begin(const char* text, std::int32_t offset)
     m_pText = text;
     m_bWordsRead = false;
     m_bAttributesRead = false;
+    m_bPlain = false;
     m_words.clear();
     m_attributes.clear();
 
@@ -104,8 +109,83 @@ std::int32_t CStartTagReader::ValueWordAfter(std::int32_t k) const
     return static_cast<std::int32_t>(value);
 }
 
+// The common shape: after the tag name, attributes `name="value"` or `name='value'` (spaces
+// allowed around the '='), each name without '[', until '>', '/' or '?'. For such a tag the
+// words are the tag name, then name, '=', value for every attribute, so the general reading
+// takes every unquoted word but '=' as a name, a name matches only a word equal to it, and
+// every attribute carries the value of the first attribute of its name. That is what this
+// reading gives, without keeping the words.
+bool CStartTagReader::ReadPlainAttributes()
+{
+    const char* text = m_pText;
+    if (!m_bTagName || m_tagName.quoted ||
+        EndsWord(static_cast<unsigned char>(text[m_tagName.start]))) {
+        return false;
+    }
+    m_attributes.clear();
+    std::int32_t p = m_nAfterName;
+    for (;;) {
+        p = SkipSpace(text, p);
+        const char c = text[p];
+        if (c == '>' || c == '/' || c == '?') {
+            break;
+        }
+        if (c == '\0' || c == '"' || c == '\'' || EndsWord(static_cast<unsigned char>(c)) ||
+            m_attributes.size() == kPlainAttributes) {
+            m_attributes.clear();
+            return false;
+        }
+        const std::int32_t nameStart = p;
+        p = UnquotedWordEnd(text, p);
+        const std::int32_t nameLength = p - nameStart;
+        p = SkipSpace(text, p);
+        if (text[p] != '=' ||
+            std::memchr(text + nameStart, '[', static_cast<std::size_t>(nameLength)) != nullptr) {
+            m_attributes.clear();
+            return false;
+        }
+        p = SkipSpace(text, p + 1);
+        const char quote = text[p];
+        // A quote is below 0x40 and so never a trail byte: a byte search finds the closing
+        // one where stepping by characters would.
+        const char* pClose =
+            quote == '"' || quote == '\'' ? std::strchr(text + p + 1, quote) : nullptr;
+        if (pClose == nullptr) {
+            m_attributes.clear();
+            return false;
+        }
+        const auto valueStart = p + 1;
+        p = static_cast<std::int32_t>(pClose - text);
+        SAttribute attribute{nameStart, nameLength, valueStart, p - valueStart};
+        ++p;
+        for (const SAttribute& earlier : m_attributes) {
+            if (earlier.nameLength == nameLength &&
+                std::memcmp(text + earlier.nameStart, text + nameStart,
+                            static_cast<std::size_t>(nameLength)) == 0) {
+                attribute.valueStart = earlier.valueStart;
+                attribute.valueLength = earlier.valueLength;
+                break;
+            }
+        }
+        m_attributes.push_back(attribute);
+    }
+    return true;
+}
+
+void CStartTagReader::ReadAttributesOnce()
+{
+    if (m_bAttributesRead || m_bWordsRead) {
+        return;
+    }
+    if (ReadPlainAttributes()) {
+        m_bAttributesRead = true;
+        m_bPlain = true;
+    }
+}
+
 const std::vector<CStartTagReader::SAttribute>& CStartTagReader::Attributes()
 {
+    ReadAttributesOnce();
     if (m_bAttributesRead) {
         return m_attributes;
     }
@@ -178,17 +258,27 @@ const std::vector<CStartTagReader::SAttribute>& CStartTagReader::Attributes()
 
 std::string CStartTagReader::ValueOf(const char* name)
 {
-    ReadWords();
-    const std::int32_t value = ValueWordAfter(FirstMatch(name));
-    if (value < 0) {
-        return std::string();
-    }
-    const SWord& word = m_words[static_cast<std::size_t>(value)];
-    return Decode(word.start, word.length);
+    std::int32_t start = 0;
+    std::int32_t length = 0;
+    return FindValue(name, start, length) ? Decode(start, length) : std::string();
 }
 
 bool CStartTagReader::FindValue(const char* name, std::int32_t& start, std::int32_t& length)
 {
+    ReadAttributesOnce();
+    if (m_bPlain) {
+        // The wanted name holds no space, '=', '/' or '[', so only an equal name matches.
+        const std::size_t nameLength = std::strlen(name);
+        for (const SAttribute& attribute : m_attributes) {
+            if (static_cast<std::size_t>(attribute.nameLength) == nameLength &&
+                std::memcmp(m_pText + attribute.nameStart, name, nameLength) == 0) {
+                start = attribute.valueStart;
+                length = attribute.valueLength;
+                return true;
+            }
+        }
+        return false;
+    }
     ReadWords();
     const std::int32_t value = ValueWordAfter(FirstMatch(name));
     if (value < 0) {

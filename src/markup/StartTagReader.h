@@ -55,6 +55,11 @@ private:
     };
 
     void ReadWords();
+    // Reads the attributes of a tag of the common shape in one pass (see the definition);
+    // false, with no attributes, for any other tag.
+    bool ReadPlainAttributes();
+    // Tries the one-pass reading before the first question about attributes.
+    void ReadAttributesOnce();
     // Index of the first word the search for `name` stops at, or -1. A name matches a word
     // when it is that word, or starts with it and goes on with '['.
     std::int32_t FirstMatch(const char* name) const;
@@ -68,6 +73,7 @@ private:
     bool m_bTagName = false;
     bool m_bWordsRead = false;
     bool m_bAttributesRead = false;
+    bool m_bPlain = false;       // the attributes came from the one-pass reading; no words kept
     std::vector<SWord> m_words;  // word 0 is the tag name
     std::vector<SAttribute> m_attributes;
 };

@@ -25,17 +25,33 @@ struct SWordEnds {
 };
 constexpr SWordEnds kWordEnds;
 
-bool EndsWord(unsigned char c)
-{
-    return c != '\0' && kWordEnds.ends[c];
-}
-
 std::int32_t CharAt(const char* text, std::int32_t pos)
 {
     return static_cast<std::int32_t>(cp936::CharLength(text + pos));
 }
 
 }  // namespace
+
+bool EndsWord(unsigned char c)
+{
+    return c != '\0' && kWordEnds.ends[c];
+}
+
+std::int32_t UnquotedWordEnd(const char* text, std::int32_t pos)
+{
+    for (;;) {
+        const auto byte = static_cast<unsigned char>(text[pos]);
+        // Bytes below 0x81 are characters of their own; only a lead byte may take two.
+        if (byte < 0x81) {
+            if (kWordEnds.ends[byte]) {
+                return pos;
+            }
+            ++pos;
+        } else {
+            pos += CharAt(text, pos);
+        }
+    }
+}
 
 std::int32_t SkipSpace(const char* text, std::int32_t pos)
 {
@@ -86,18 +102,7 @@ bool ScanWord(ScanCursor& cursor)
         cursor.next = p + 1;
         return true;
     }
-    for (;;) {
-        const auto byte = static_cast<unsigned char>(text[p]);
-        // Bytes below 0x81 are characters of their own; only a lead byte may take two.
-        if (byte < 0x81) {
-            if (kWordEnds.ends[byte]) {
-                break;
-            }
-            ++p;
-        } else {
-            p += CharAt(text, p);
-        }
-    }
+    p = UnquotedWordEnd(text, p);
     cursor.wordEnd = p - 1;
     cursor.next = p;
     return true;

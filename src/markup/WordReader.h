@@ -14,6 +14,12 @@ std::int32_t SkipSpace(const char* text, std::int32_t pos);
 // Offset of the first character at or after pos that is ch, or of the terminating NUL.
 std::int32_t SkipToChar(const char* text, std::int32_t pos, char ch);
 
+// Does this byte end an unquoted word (a space or one of < > = \\ / ? !)? False for the NUL.
+bool EndsWord(unsigned char c);
+
+// Offset just past the unquoted word that starts at pos, on a byte that does not end a word.
+std::int32_t UnquotedWordEnd(const char* text, std::int32_t pos);
+
 // Reads the next word from cursor.next: a quoted value (quotes excluded, quoted set), a run of
 // characters up to a delimiter, or a delimiter on its own. False, with an empty word, at the
 // end of the text.
