@@ -1,11 +1,11 @@
 #pragma once
 
-#include <string_view>
+#include "document/ArenaText.h"
 
 // One attribute of the element a node was built from. In a tree, both strings lie in the
 // tree's arena; an attribute handed to CInfoNode::AddAttr may view any text, which is copied.
 class CInfoAttr {
 public:
-    std::string_view m_strAttrName;
-    std::string_view m_strAttrValue;
+    CArenaText m_strAttrName;
+    CArenaText m_strAttrValue;
 };

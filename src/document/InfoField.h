@@ -1,9 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <string_view>
-
 #include "KorvanelleClient.h"
+#include "document/ArenaText.h"
 
 // One field of a node: an entry of a "Text" (FIELD_TEXT) or "Image" (FIELD_IMAGE) group.
 // In a tree, both strings lie in the tree's arena; a field handed to CInfoNode::AddField may
@@ -11,6 +10,6 @@
 class CInfoField {
 public:
     std::int32_t m_nType = FIELD_TEXT;
-    std::string_view m_strFieldName;
-    std::string_view m_strFieldValue;
+    CArenaText m_strFieldName;
+    CArenaText m_strFieldValue;
 };

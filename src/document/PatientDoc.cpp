@@ -14,7 +14,7 @@ namespace {
 // The patient-name field, "full name" in code page 936.
 constexpr const char* kPatientNameField = "\xD0\xD5\xC3\xFB";
 
-const std::string_view* FindNamedValue(const CInfoNode& node, const char* pszFieldName)
+const CArenaText* FindNamedValue(const CInfoNode& node, const char* pszFieldName)
 {
     for (auto* pEntry = node.Fields().Head(); pEntry != nullptr; pEntry = pEntry->Next()) {
         if (pEntry->Value().m_strFieldName == pszFieldName) {
@@ -84,7 +84,7 @@ std::string CPatientDoc::GetPatientName() const
     if (!m_pRoot) {
         return {};
     }
-    if (const std::string_view* pValue = FindNamedValue(*m_pRoot, kPatientNameField)) {
+    if (const CArenaText* pValue = FindNamedValue(*m_pRoot, kPatientNameField)) {
         return std::string(*pValue);
     }
     // Otherwise the first study of each modality, in modality order; later studies of a
@@ -102,7 +102,7 @@ std::string CPatientDoc::GetPatientName() const
         if (pStudy == nullptr || pStudy->Tag() != "Study") {
             continue;
         }
-        if (const std::string_view* pValue = FindNamedValue(*pStudy, kPatientNameField)) {
+        if (const CArenaText* pValue = FindNamedValue(*pStudy, kPatientNameField)) {
             return std::string(*pValue);
         }
     }

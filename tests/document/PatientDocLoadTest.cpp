@@ -302,11 +302,11 @@ TEST_F(PatientDocLoadTest, TreeOutOfProportionToTheTextIsRefused)
     const ModID earlier = doc.GetModID(0);
     ASSERT_NE(earlier, 0u);
 
-    // About 70 times its size as a tree (a node and a block of attributes per 9 bytes): over
+    // About 85 times its size as a tree (a node and a block of attributes per 6 bytes): over
     // the bound once the text is large enough for the slack not to cover it.
     std::string text = "<ROOT><P>";
     while (text.size() < 4 * 1024 * 1024) {
-        text += "<a b=\"\"/>";
+        text += "<a b/>";
     }
     text += "</P></ROOT>";
     EXPECT_FALSE(doc.Load(text.c_str()));
