@@ -318,7 +318,8 @@ std::int32_t ScanElementTag(ScanCursor& cursor, MarkupToken& token, bool isEnd)
         }
         return EndToken(cursor, token, TOK_END_TAG, close);
     }
-    token.text.assign(text + nameStart, static_cast<size_t>(p - nameStart));
+    token.nameStart = nameStart;
+    token.nameLength = p - nameStart;
     for (;;) {
         p = FindStop(text, cursor.length, p, StopsBody);
         const char c = text[p];

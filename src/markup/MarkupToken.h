@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // What ScanToken found. The values are bit-like so that callers could test sets of them.
 enum MarkupTokenType : std::int32_t {
@@ -21,11 +22,18 @@ enum MarkupTokenType : std::int32_t {
 inline constexpr std::uint32_t TOKEN_EMPTY_TAG = 0x10000;
 
 // One scanned token. The parser keeps one per open start tag, so the tag's name stays at hand
-// for matching its end tag.
+// for matching its end tag: as a range of the text, which outlives the parse, not a copy.
 struct MarkupToken {
     std::int32_t type = TOK_EOF;
     std::int32_t offset = 0;
     std::int32_t length = 0;
     std::uint32_t flags = 0;
-    std::string text;  // start-tag or processing-instruction name, or the error message
+    std::int32_t nameStart = 0;  // a start tag's name in the text
+    std::int32_t nameLength = 0;
+    std::string text;  // a processing instruction's name, or the error message
+
+    std::string_view Name(const char* pText) const
+    {
+        return {pText + nameStart, static_cast<std::size_t>(nameLength)};
+    }
 };

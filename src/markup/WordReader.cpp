@@ -108,11 +108,14 @@ bool ScanWord(ScanCursor& cursor)
     return true;
 }
 
-bool NameMatches(const char* name, std::int32_t length, const char* wanted)
+bool NameMatches(const char* name, std::int32_t length, std::string_view wanted)
 {
-    // Name bytes are never NUL, so a shorter wanted name fails here at its terminator.
+    const auto count = static_cast<std::size_t>(length);
+    if (count > wanted.size()) {
+        return false;
+    }
     unsigned char highBits = 0;
-    for (std::int32_t i = 0; i < length; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         if (wanted[i] != name[i]) {
             return false;
         }
@@ -121,16 +124,27 @@ bool NameMatches(const char* name, std::int32_t length, const char* wanted)
     // Only a lead byte (0x81 and up) starts a two-byte character; without one, every byte
     // is a character and the boundary is the length.
     if (highBits & 0x80) {
-        std::int32_t boundary = 0;
-        while (boundary < length) {
-            boundary += CharAt(wanted, boundary);
+        std::size_t boundary = 0;
+        while (boundary < count) {
+            boundary += cp936::CharLength(wanted.data(), boundary, wanted.size());
         }
-        if (boundary != length) {
+        if (boundary != count) {
             return false;
         }
     }
-    const char after = wanted[length];
-    return after == '\0' || after == ' ' || after == '=' || after == '/' || after == '[';
+    if (count == wanted.size()) {
+        return true;
+    }
+    const char after = wanted[count];
+    return after == ' ' || after == '=' || after == '/' || after == '[';
+}
+
+bool NameMatches(const char* name, std::int32_t length, const char* wanted)
+{
+    // Only the wanted name's bytes up to one past the length decide.
+    return NameMatches(
+        name, length,
+        std::string_view(wanted, strnlen(wanted, static_cast<std::size_t>(length) + 1)));
 }
 
 bool FindAttribute(ScanCursor& cursor, const char* wanted)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "markup/ScanCursor.h"
 
@@ -29,6 +30,8 @@ bool ScanWord(ScanCursor& cursor);
 // start with those bytes and then end or go on with a space, '=', '/' or '[' that is a
 // character of its own (not the trail byte of a character the name would split).
 bool NameMatches(const char* name, std::int32_t length, const char* wanted);
+// The same for a wanted name that is a range of some text rather than NUL-terminated.
+bool NameMatches(const char* name, std::int32_t length, std::string_view wanted);
 
 // Reads words from a cursor placed after a tag's '<', looking for an attribute. With a wanted
 // name: true when its quoted value is found, left as the cursor's word. Without one (null or

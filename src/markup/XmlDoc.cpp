@@ -154,7 +154,7 @@ std::int32_t CXmlDoc::ParseElements(std::int32_t parent, ScanCursor& cursor)
         switch (ScanToken(cursor, token)) {
         case TOK_START_TAG: {
             if (level > ELEM_MAX_LEVEL) {
-                return Fail(FillMessage(MSG_TOO_DEEP, {token.text, token.offset}));
+                return Fail(FillMessage(MSG_TOO_DEEP, {token.Name(cursor.text), token.offset}));
             }
             if (m_nUsed == m_nCapacity) {
                 GrowTable(0);
@@ -163,7 +163,8 @@ std::int32_t CXmlDoc::ParseElements(std::int32_t parent, ScanCursor& cursor)
             if (root == 0) {
                 root = index;
             } else if (depth == 0) {
-                return Fail(FillMessage(MSG_SIBLING_TO_ROOT, {token.text, token.offset}));
+                return Fail(
+                    FillMessage(MSG_SIBLING_TO_ROOT, {token.Name(cursor.text), token.offset}));
             }
 
             ElementEntry& entry = Entry(index);
@@ -211,9 +212,10 @@ std::int32_t CXmlDoc::ParseElements(std::int32_t parent, ScanCursor& cursor)
             --depth;
             const MarkupToken& start = stack[depth];
             if (!NameMatches(name.data(), static_cast<std::int32_t>(name.size()),
-                             start.text.c_str())) {
-                return Fail(FillMessage(MSG_TAG_MISMATCH,
-                                        {name, token.offset + 1, start.text, element.offset}));
+                             start.Name(cursor.text))) {
+                return Fail(
+                    FillMessage(MSG_TAG_MISMATCH,
+                                {name, token.offset + 1, start.Name(cursor.text), element.offset}));
             }
             --level;
             current = element.parent;
@@ -223,7 +225,7 @@ std::int32_t CXmlDoc::ParseElements(std::int32_t parent, ScanCursor& cursor)
         case TOK_EOF:
             if (depth > 0) {
                 const MarkupToken& open = stack[depth - 1];
-                return Fail(FillMessage(MSG_NOT_ENDED, {open.text, open.offset}));
+                return Fail(FillMessage(MSG_NOT_ENDED, {open.Name(cursor.text), open.offset}));
             }
             if (root == 0) {
                 m_strErrorText = MSG_NO_ROOT;

@@ -26,6 +26,9 @@ std::vector<std::string> Scan(const std::string& text, bool lengthKnown)
         std::string line = std::to_string(type) + ":" + std::to_string(token.offset) + ":" +
                            std::to_string(token.length) + ":" + std::to_string(token.flags) + ":" +
                            token.text + ":" + std::to_string(cursor.next);
+        if (type == TOK_START_TAG) {
+            line += ":" + std::string(token.Name(text.c_str()));
+        }
         if (type == TOK_END_TAG) {
             line += ":" + std::string(cursor.Word(), static_cast<size_t>(cursor.WordLength()));
         }
