@@ -136,11 +136,14 @@ bool CStartTagReader::ReadPlainAttributes()
             return false;
         }
         const std::int32_t nameStart = p;
-        p = UnquotedWordEnd(text, p);
+        p = UnquotedNameEnd(text, p);
+        if (p < 0) {
+            m_attributes.clear();
+            return false;
+        }
         const std::int32_t nameLength = p - nameStart;
         p = SkipSpace(text, p);
-        if (text[p] != '=' ||
-            std::memchr(text + nameStart, '[', static_cast<std::size_t>(nameLength)) != nullptr) {
+        if (text[p] != '=') {
             m_attributes.clear();
             return false;
         }
@@ -263,12 +266,12 @@ std::string CStartTagReader::ValueOf(const char* name)
     return FindValue(name, start, length) ? Decode(start, length) : std::string();
 }
 
-bool CStartTagReader::FindValue(const char* name, std::int32_t& start, std::int32_t& length)
+bool CStartTagReader::FindValue(const char* name, std::size_t nameLength, std::int32_t& start,
+                                std::int32_t& length)
 {
     ReadAttributesOnce();
     if (m_bPlain) {
         // The wanted name holds no space, '=', '/' or '[', so only an equal name matches.
-        const std::size_t nameLength = std::strlen(name);
         for (const SAttribute& attribute : m_attributes) {
             if (static_cast<std::size_t>(attribute.nameLength) == nameLength &&
                 std::memcmp(m_pText + attribute.nameStart, name, nameLength) == 0) {

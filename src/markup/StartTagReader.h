@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,16 @@ public:
     std::string ValueOf(const char* name);
 
     // The undecoded value word AttributeValue(name) reads, as ValueOf; false when none.
-    bool FindValue(const char* name, std::int32_t& start, std::int32_t& length);
+    bool FindValue(const char* name, std::int32_t& start, std::int32_t& length)
+    {
+        return FindValue(name, std::strlen(name), start, length);
+    }
+    // The same for a name whose length is known, as a literal's is.
+    template <std::size_t N>
+    bool FindValue(const char (&name)[N], std::int32_t& start, std::int32_t& length)
+    {
+        return FindValue(name, N - 1, start, length);
+    }
 
     // Decodes a value range of the text (entity and character references).
     std::string Decode(std::int32_t start, std::int32_t length) const;
@@ -55,6 +65,8 @@ private:
     };
 
     void ReadWords();
+    bool FindValue(const char* name, std::size_t nameLength, std::int32_t& start,
+                   std::int32_t& length);
     // Reads the attributes of a tag of the common shape in one pass (see the definition);
     // false, with no attributes, for any other tag.
     bool ReadPlainAttributes();

@@ -120,8 +120,9 @@ std::int32_t DecodeCharacterReference(const char* text, std::int32_t i, std::int
 // its ';', or returns 0. An entity counts only when it ends inside the range.
 std::int32_t DecodeEntityReference(const char* text, std::int32_t i, std::int32_t end, char*& out)
 {
+    // Only "amp;" and "apos;" share a first letter.
     for (const Entity& entity : kEntities) {
-        if (i + entity.length < end &&
+        if (text[i + 1] == entity.name[0] && i + entity.length < end &&
             std::memcmp(text + i + 1, entity.name, static_cast<size_t>(entity.length)) == 0) {
             *out++ = entity.character;
             return i + entity.length + 1;
@@ -138,20 +139,18 @@ std::size_t DecodeTextInto(const char* text, std::int32_t start, std::int32_t le
         return 0;
     }
     char* out = pOut;
-    const std::int32_t end = start + length;
+    // Decoding stops at the text's NUL: the range is cut there first, so nothing past the text
+    // is read. '&' and NUL are below 0x40 and never a trail byte, so a byte search finds them
+    // where stepping by characters would.
+    const std::int32_t end =
+        start + static_cast<std::int32_t>(strnlen(text + start, static_cast<size_t>(length)));
     for (std::int32_t i = start; i < end;) {
-        if (text[i] == '\0') {
-            break;
-        }
         if (text[i] != '&') {
-            // A run without references is copied whole. '&' and NUL are below 0x40 and never
-            // a trail byte, so the run ends where stepping by characters would stop.
-            // The NUL is looked for first, so nothing past the text is read.
-            const size_t avail = strnlen(text + i, static_cast<size_t>(end - i));
-            const void* amp = std::memchr(text + i, '&', avail);
+            // A run without references is copied whole.
+            const void* amp = std::memchr(text + i, '&', static_cast<size_t>(end - i));
             const std::int32_t stop =
                 amp != nullptr ? static_cast<std::int32_t>(static_cast<const char*>(amp) - text)
-                               : i + static_cast<std::int32_t>(avail);
+                               : end;
             std::memcpy(out, text + i, static_cast<size_t>(stop - i));
             out += stop - i;
             i = stop;

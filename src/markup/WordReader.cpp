@@ -25,6 +25,23 @@ struct SWordEnds {
 };
 constexpr SWordEnds kWordEnds;
 
+// What each byte is to the word loop, so that the bytes of a name cost one load each.
+enum : unsigned char { kNameByte, kWordEnd, kBracket, kLeadByte };
+struct SByteClasses {
+    unsigned char of[256] = {};
+    constexpr SByteClasses()
+    {
+        for (int c = 0; c < 256; ++c) {
+            // Bytes below 0x81 are characters of their own; only a lead byte may take two.
+            of[c] = SWordEnds().ends[c] ? kWordEnd
+                    : c == '['          ? kBracket
+                    : c >= 0x81         ? kLeadByte
+                                        : kNameByte;
+        }
+    }
+};
+constexpr SByteClasses kByteClasses;
+
 std::int32_t CharAt(const char* text, std::int32_t pos)
 {
     return static_cast<std::int32_t>(cp936::CharLength(text + pos));
@@ -37,20 +54,40 @@ bool EndsWord(unsigned char c)
     return c != '\0' && kWordEnds.ends[c];
 }
 
-std::int32_t UnquotedWordEnd(const char* text, std::int32_t pos)
+namespace {
+
+// The word loop of UnquotedWordEnd; with kBracketFails, -1 as soon as a character is '['.
+template <bool kBracketFails>
+std::int32_t WordEnd(const char* text, std::int32_t pos)
 {
     for (;;) {
-        const auto byte = static_cast<unsigned char>(text[pos]);
-        // Bytes below 0x81 are characters of their own; only a lead byte may take two.
-        if (byte < 0x81) {
-            if (kWordEnds.ends[byte]) {
-                return pos;
+        unsigned char byteClass;
+        while ((byteClass = kByteClasses.of[static_cast<unsigned char>(text[pos])]) == kNameByte) {
+            ++pos;
+        }
+        switch (byteClass) {
+        case kWordEnd: return pos;
+        case kBracket:
+            if (kBracketFails) {
+                return -1;
             }
             ++pos;
-        } else {
-            pos += CharAt(text, pos);
+            break;
+        default: pos += CharAt(text, pos); break;
         }
     }
+}
+
+}  // namespace
+
+std::int32_t UnquotedWordEnd(const char* text, std::int32_t pos)
+{
+    return WordEnd<false>(text, pos);
+}
+
+std::int32_t UnquotedNameEnd(const char* text, std::int32_t pos)
+{
+    return WordEnd<true>(text, pos);
 }
 
 std::int32_t SkipSpace(const char* text, std::int32_t pos)

@@ -20,6 +20,8 @@ bool EndsWord(unsigned char c);
 
 // Offset just past the unquoted word that starts at pos, on a byte that does not end a word.
 std::int32_t UnquotedWordEnd(const char* text, std::int32_t pos);
+// The same, or -1 when a character of the word is '['.
+std::int32_t UnquotedNameEnd(const char* text, std::int32_t pos);
 
 // Reads the next word from cursor.next: a quoted value (quotes excluded, quoted set), a run of
 // characters up to a delimiter, or a delimiter on its own. False, with an empty word, at the
