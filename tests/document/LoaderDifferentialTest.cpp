@@ -258,4 +258,28 @@ TEST(LoaderDifferentialTest, WideStartTagsGiveTheNavigatorWalksAnswers)
     ExpectSameDocument(text);
 }
 
+TEST(LoaderDifferentialTest, PlainStartTagsGiveTheNavigatorWalksAnswers)
+{
+    // Tags of the name="value" shape are read in one pass. At that shape's edges they must
+    // still give the navigator walk's answers: as many attributes as it takes and one more,
+    // repeated names, white space around '=', both kinds of quote, multi-byte names, a name
+    // that continues with '[', a value followed by a name without a space.
+    std::string text = "<ROOT><P Name='p'>";
+    for (const int count : {15, 16, 17}) {
+        text += "<Study";
+        for (int i = 0; i < count; ++i) {
+            text += " n" + std::to_string(i % 7) + (i % 3 ? "=\"" : " =\t'") + std::to_string(i) +
+                    (i % 3 ? "\"" : "'");
+        }
+        text += " Name=\"s" + std::to_string(count) + "\"/>";
+    }
+    text += "<Study \xD6\xD0=\"2\" \xD6\xD0=\"3\" Name\n=\n\"q\"/>";
+    text += "<Study Name=\"x\" Name[1=\"y\"/><Study Name=\"z\"x=\"w\"><Fields><Text>";
+    text += "<F FieldValue=\"v\" FieldName=\"n\" FieldName=\"m\"/><F FieldName = 'k'/>";
+    text += "</Text></Fields></Study></P></ROOT>";
+    CPatientDoc doc;
+    ASSERT_TRUE(doc.Load(text.c_str()));
+    ExpectSameDocument(text);
+}
+
 }  // namespace
