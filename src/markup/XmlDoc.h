@@ -34,11 +34,42 @@ public:
     // when there is none; with a name, the first such that matches it. Null or empty: any.
     bool FindElement(const char* name = nullptr);
     // Next child of the current element after the child position (or its first child).
-    bool FindChild(const char* name = nullptr);
+    bool FindChild(const char* name = nullptr)
+    {
+        if (name != nullptr || m_nCurrent == 0) {
+            return FindNamedChild(name);
+        }
+        // The plain walk, inline: a tree builder takes this step for every element.
+        const std::int32_t found =
+            m_nChild != 0 ? Entry(m_nChild).next : Entry(m_nCurrent).firstChild;
+        if (found == 0) {
+            return false;
+        }
+        m_nChild = found;
+        return true;
+    }
     // Steps down: the current element becomes the parent and the child the current element.
-    bool EnterElement();
+    bool EnterElement()
+    {
+        if (m_nCurrent == 0) {
+            return false;
+        }
+        m_nParent = m_nCurrent;
+        m_nCurrent = m_nChild;
+        m_nChild = 0;
+        return true;
+    }
     // Steps up: the parent becomes the current element and the current one the child.
-    bool LeaveElement();
+    bool LeaveElement()
+    {
+        if (m_nParent == 0) {
+            return false;
+        }
+        m_nChild = m_nCurrent;
+        m_nCurrent = m_nParent;
+        m_nParent = Entry(m_nCurrent).parent;
+        return true;
+    }
 
     std::string ChildName() const;
     // Decoded value of the current element's attribute; empty when it has no quoted value.
@@ -81,6 +112,7 @@ private:
     void GrowTable(std::int32_t n);
 
     std::int32_t FindSibling(std::int32_t parent, std::int32_t pos, const char* name) const;
+    bool FindNamedChild(const char* name);
     ScanCursor TagCursor(std::int32_t index) const;
 
     std::string m_strText;

@@ -45,7 +45,7 @@ bool CXmlDoc::FindElement(const char* name)
     return true;
 }
 
-bool CXmlDoc::FindChild(const char* name)
+bool CXmlDoc::FindNamedChild(const char* name)
 {
     if (!HasTable()) {
         return false;
@@ -58,28 +58,6 @@ bool CXmlDoc::FindChild(const char* name)
         return false;
     }
     m_nChild = found;
-    return true;
-}
-
-bool CXmlDoc::EnterElement()
-{
-    if (m_nCurrent == 0) {
-        return false;
-    }
-    m_nParent = m_nCurrent;
-    m_nCurrent = m_nChild;
-    m_nChild = 0;
-    return true;
-}
-
-bool CXmlDoc::LeaveElement()
-{
-    if (m_nParent == 0) {
-        return false;
-    }
-    m_nChild = m_nCurrent;
-    m_nCurrent = m_nParent;
-    m_nParent = Entry(m_nCurrent).parent;
     return true;
 }
 
