@@ -36,6 +36,14 @@ void CStartTagReader::Begin(const char* text, std::int32_t offset)
     m_words.clear();
     m_attributes.clear();
 
+    // Most tags have their name right after the '<'.
+    const std::int32_t nameEnd = UnquotedWordAt(text, offset + 1);
+    if (nameEnd >= 0) {
+        m_bTagName = true;
+        m_tagName = SWord{offset + 1, nameEnd - offset - 1, false};
+        m_nAfterName = nameEnd;
+        return;
+    }
     ScanCursor cursor;
     cursor.text = text;
     cursor.next = offset + 1;

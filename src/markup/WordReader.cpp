@@ -90,6 +90,15 @@ std::int32_t UnquotedNameEnd(const char* text, std::int32_t pos)
     return WordEnd<true>(text, pos);
 }
 
+std::int32_t UnquotedWordAt(const char* text, std::int32_t pos)
+{
+    const char c = text[pos];
+    if (c == '"' || c == '\'' || kByteClasses.of[static_cast<unsigned char>(c)] == kWordEnd) {
+        return -1;
+    }
+    return WordEnd<false>(text, pos);
+}
+
 std::int32_t SkipSpace(const char* text, std::int32_t pos)
 {
     while (IsSpace(static_cast<unsigned char>(text[pos]))) {

@@ -22,6 +22,9 @@ bool EndsWord(unsigned char c);
 std::int32_t UnquotedWordEnd(const char* text, std::int32_t pos);
 // The same, or -1 when a character of the word is '['.
 std::int32_t UnquotedNameEnd(const char* text, std::int32_t pos);
+// When an unquoted word starts right at pos (no space, quote or word-ending byte there), the
+// offset just past it, as ScanWord would read it; otherwise -1.
+std::int32_t UnquotedWordAt(const char* text, std::int32_t pos);
 
 // Reads the next word from cursor.next: a quoted value (quotes excluded, quoted set), a run of
 // characters up to a delimiter, or a delimiter on its own. False, with an empty word, at the
