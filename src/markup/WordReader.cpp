@@ -6,11 +6,6 @@
 
 namespace {
 
-bool IsSpace(unsigned char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
 // Bytes that end an unquoted word (the NUL too), as a table: the word loop tests one byte
 // per character with a single load.
 struct SWordEnds {
@@ -97,14 +92,6 @@ std::int32_t UnquotedWordAt(const char* text, std::int32_t pos)
         return -1;
     }
     return WordEnd<false>(text, pos);
-}
-
-std::int32_t SkipSpace(const char* text, std::int32_t pos)
-{
-    while (IsSpace(static_cast<unsigned char>(text[pos]))) {
-        ++pos;
-    }
-    return pos;
 }
 
 std::int32_t SkipToChar(const char* text, std::int32_t pos, char ch)

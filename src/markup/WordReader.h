@@ -10,7 +10,16 @@
 
 // Offset of the first byte at or after pos that is not a space, tab, line feed or carriage
 // return.
-std::int32_t SkipSpace(const char* text, std::int32_t pos);
+inline std::int32_t SkipSpace(const char* text, std::int32_t pos)
+{
+    for (;;) {
+        const char c = text[pos];
+        if (c != ' ' && c != '\t' && c != '\n' && c != '\r') {
+            return pos;
+        }
+        ++pos;
+    }
+}
 
 // Offset of the first character at or after pos that is ch, or of the terminating NUL.
 std::int32_t SkipToChar(const char* text, std::int32_t pos, char ch);
