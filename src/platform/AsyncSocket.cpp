@@ -50,7 +50,7 @@ int TransferError(bool bOpen, bool bConnected, const void* buffer, int count, in
 
 CAsyncSocket::CAsyncSocket()
     : m_hSocket(kNoSocket), m_pLoop(nullptr), m_state(State::Idle), m_nPendingConnectError(0),
-      m_bWantSend(false), m_bEndSeen(false)
+      m_bWantSend(false), m_bEndSeen(false), m_bReadinessFresh(false)
 {}
 
 CAsyncSocket::~CAsyncSocket()
@@ -175,6 +175,8 @@ int CAsyncSocket::Receive(void* buffer, int count, int flags)
         return FailCount(refused);
     if (count == 0)
         return 0;
+    // Whatever readiness the loop saw before this read no longer tells what is queued.
+    m_bReadinessFresh = false;
     int got = 0;
     const int code = ReceiveBytes(buffer, count, flags, &got);
     if (code != 0)
@@ -217,6 +219,7 @@ void CAsyncSocket::Close()
     m_nPendingConnectError = 0;
     m_bWantSend = false;
     m_bEndSeen = false;
+    m_bReadinessFresh = false;
 }
 
 unsigned CAsyncSocket::WantedReadiness() const
@@ -268,7 +271,7 @@ unsigned CAsyncSocket::DispatchConnected(unsigned ready)
     if (!m_bEndSeen && (ready & (kLoopReadable | kLoopError | kLoopHangup))) {
         const unsigned rest = bWriteDue ? kLoopWritable : 0u;
         int code = 0;
-        switch (ProbeRead(&code)) {
+        switch (ProbeRead(m_bReadinessFresh ? ready : 0u, &code)) {
         case ReadState::Data: OnReceive(0); return rest;  // `this` may be gone now
         case ReadState::End:
             m_bEndSeen = true;

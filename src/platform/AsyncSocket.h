@@ -113,8 +113,10 @@ private:
     enum class ReadState { Data, End, Nothing, Broken };
     // The outcome of the connection attempt the loop saw finish: 0 or an error code.
     int ConnectOutcome(unsigned ready) const;
-    // What a read would find now; *code holds the error for Broken.
-    ReadState ProbeRead(int* code) const;
+    // What a read would find now; *code holds the error for Broken. `ready` is the
+    // readiness the loop saw since the last Receive, 0 when a Receive has come between:
+    // a backend may answer from it without a system call where it is conclusive.
+    ReadState ProbeRead(unsigned ready, int* code) const;
 
     std::intptr_t m_hSocket;
     CMessageLoop* m_pLoop;
@@ -122,4 +124,5 @@ private:
     int m_nPendingConnectError;  // outcome of a connect that failed at once, still to report
     bool m_bWantSend;            // a Send would have blocked: OnSend is due when writable
     bool m_bEndSeen;             // the stream ended or broke: OnClose has been raised
+    bool m_bReadinessFresh;      // no Receive since the loop last collected the readiness
 };

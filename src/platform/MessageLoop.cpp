@@ -139,9 +139,11 @@ void CMessageLoop::CollectReadiness(std::uint32_t timeoutMs)
     }
     m_pBackend->Wait(m_lstWatches.data(), m_lstWatches.size(), bImmediate ? 0 : timeoutMs);
     for (size_t i = 0; i < m_lstWatches.size(); ++i) {
-        if (m_lstWatches[i].nReady != 0)
+        if (m_lstWatches[i].nReady != 0) {
             m_lstReady.push_back(
                 Ready{m_lstWatched[i].pSocket, m_lstWatched[i].nSerial, m_lstWatches[i].nReady});
+            m_lstWatched[i].pSocket->m_bReadinessFresh = true;
+        }
     }
 }
 

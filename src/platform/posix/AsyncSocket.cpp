@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "platform/Inet4.h"
+#include "platform/LoopBackend.h"
 #include "platform/posix/SocketErrorMap.h"
 
 // POSIX backend of CAsyncSocket: the system calls behind the portable checks of
@@ -160,8 +161,12 @@ int CAsyncSocket::ConnectOutcome(unsigned) const
     return code;
 }
 
-CAsyncSocket::ReadState CAsyncSocket::ProbeRead(int* code) const
+CAsyncSocket::ReadState CAsyncSocket::ProbeRead(unsigned ready, int* code) const
 {
+    // Readable, with neither an error, a hang-up nor the peer's end of the stream: data is
+    // queued, and only this thread reads it.
+    if ((ready & (kLoopReadable | kLoopError | kLoopHangup | kLoopPeerClosed)) == kLoopReadable)
+        return ReadState::Data;
     const int fd = static_cast<int>(m_hSocket);
     int queued = 0;
     if (::ioctl(fd, FIONREAD, &queued) == 0 && queued > 0)

@@ -155,7 +155,7 @@ int CAsyncSocket::ConnectOutcome(unsigned ready) const
     return (ready & kLoopError) ? WSAECONNREFUSED : 0;
 }
 
-CAsyncSocket::ReadState CAsyncSocket::ProbeRead(int* code) const
+CAsyncSocket::ReadState CAsyncSocket::ProbeRead(unsigned, int* code) const
 {
     const SOCKET s = Handle(m_hSocket);
     u_long queued = 0;
