@@ -190,6 +190,36 @@ TEST_F(AsyncSocketTest, OnReceiveIsRaisedAgainWhileDataRemains)
     EXPECT_EQ(m_socket.Count("receive|0"), 5);
 }
 
+// The end of the stream, or an urgent byte kept out of band, still queued behind the data
+// must not pass for data: every byte is announced once, then the end once, nothing more.
+TEST_F(AsyncSocketTest, EveryByteIsAnnouncedOnceThenTheEnd)
+{
+    for (const bool bUrgent : {false, true}) {
+        SCOPED_TRACE(bUrgent ? "with an urgent byte" : "plain");
+        m_socket.Close();
+        m_socket.m_events.clear();
+        m_received.clear();
+        RawPeer peer = ConnectToRawPeer();
+        m_socket.m_onReceive = [&] {
+            char c;
+            if (m_socket.Receive(&c, 1) == 1)
+                m_received.push_back(c);
+        };
+        const std::string data(40, 'd');
+        ASSERT_TRUE(peer.Write(data));
+        if (bUrgent) {
+            ASSERT_EQ(::send(peer.Fd(), "u", 1, MSG_OOB), 1);
+        }
+        peer.Close();
+        ASSERT_TRUE(PumpUntil(m_loop, [&] { return m_socket.HasKind("close|"); }));
+        PumpFor(m_loop, 30);
+        EXPECT_EQ(m_received, data);
+        EXPECT_EQ(m_socket.Count("receive|0"), static_cast<int>(data.size()));
+        EXPECT_EQ(m_socket.m_events.back(), "close|0");
+        EXPECT_EQ(m_socket.Count("close|0"), 1);
+    }
+}
+
 // Both sockets are readable in the same round; the first one's handler takes the other's
 // data, so the readiness seen for the other is stale and must not become a notification.
 TEST_F(AsyncSocketTest, DataAnotherHandlerTookIsNotAnnounced)

@@ -111,8 +111,9 @@ int CAsyncSocket::SendBytes(const void* buffer, int count, int flags, int* moved
     return 0;
 }
 
-int CAsyncSocket::ReceiveBytes(void* buffer, int count, int flags, int* moved) const
+int CAsyncSocket::ReceiveBytes(void* buffer, int count, int flags, int* moved, int* queued) const
 {
+    *queued = 0;  // the loop's readiness tells
     const int got = ::recv(Handle(m_hSocket), static_cast<char*>(buffer), count, flags);
     if (got == SOCKET_ERROR)
         return ::WSAGetLastError();
