@@ -50,7 +50,7 @@ int TransferError(bool bOpen, bool bConnected, const void* buffer, int count, in
 
 CAsyncSocket::CAsyncSocket()
     : m_hSocket(kNoSocket), m_pLoop(nullptr), m_state(State::Idle), m_nPendingConnectError(0),
-      m_bWantSend(false), m_bEndSeen(false)
+      m_bWantSend(false), m_bEndSeen(false), m_bReadinessFresh(false), m_bDataQueued(false)
 {}
 
 CAsyncSocket::~CAsyncSocket()
@@ -175,8 +175,14 @@ int CAsyncSocket::Receive(void* buffer, int count, int flags)
         return FailCount(refused);
     if (count == 0)
         return 0;
+    // Whatever readiness the loop saw before this read no longer tells what is queued.
+    m_bReadinessFresh = false;
     int got = 0;
-    const int code = ReceiveBytes(buffer, count, flags, &got);
+    int queued = 0;
+    const int code = ReceiveBytes(buffer, count, flags, &got, &queued);
+    // Only a plain read that took bytes says what follows it; a peek or out-of-band read
+    // leaves the loop to find out.
+    m_bDataQueued = code == 0 && got > 0 && flags == 0 && queued > 0;
     if (code != 0)
         return FailCount(code);
     return got;
@@ -217,6 +223,8 @@ void CAsyncSocket::Close()
     m_nPendingConnectError = 0;
     m_bWantSend = false;
     m_bEndSeen = false;
+    m_bReadinessFresh = false;
+    m_bDataQueued = false;
 }
 
 unsigned CAsyncSocket::WantedReadiness() const
@@ -227,6 +235,10 @@ unsigned CAsyncSocket::WantedReadiness() const
     case State::Connecting: return m_nPendingConnectError != 0 ? kLoopImmediate : kLoopWritable;
     case State::Listening: return kLoopReadable;
     case State::Connected:
+        // Data known to be queued is served without a wait, unless the socket also waits to
+        // write: then the wait finds both at once.
+        if (m_bDataQueued && !m_bEndSeen && !m_bWantSend)
+            return kLoopImmediate;
         return (m_bEndSeen ? 0u : kLoopReadable) | (m_bWantSend ? kLoopWritable : 0u);
     case State::Idle:
     case State::Failed: break;
@@ -264,11 +276,17 @@ void CAsyncSocket::DispatchConnect(unsigned ready)
 
 unsigned CAsyncSocket::DispatchConnected(unsigned ready)
 {
+    if (ready & kLoopImmediate) {
+        // An earlier handler of the same round may have read the data or closed the stream.
+        if (m_bDataQueued && !m_bEndSeen)
+            OnReceive(0);  // `this` may be gone now
+        return 0;
+    }
     const bool bWriteDue = m_bWantSend && (ready & (kLoopWritable | kLoopError | kLoopHangup));
     if (!m_bEndSeen && (ready & (kLoopReadable | kLoopError | kLoopHangup))) {
         const unsigned rest = bWriteDue ? kLoopWritable : 0u;
         int code = 0;
-        switch (ProbeRead(&code)) {
+        switch (ProbeRead(m_bReadinessFresh ? ready : 0u, &code)) {
         case ReadState::Data: OnReceive(0); return rest;  // `this` may be gone now
         case ReadState::End:
             m_bEndSeen = true;

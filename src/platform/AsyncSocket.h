@@ -12,7 +12,9 @@ class CMessageLoop;
 // thread only.
 //
 // Notifications:
-// - OnReceive(0) while unread data remains (raised again until it has been read).
+// - OnReceive(0) while unread data remains (raised again until it has been read). When a
+//   Receive learns from the platform that more data is queued, the next OnReceive is raised
+//   without waiting for readiness, still one notification at a time between posted messages.
 // - OnClose(0) once when the peer has ended the stream and every byte before the end has
 //   been read; OnClose(code) once when the connection was reset or failed. Data never
 //   arrives after OnClose.
@@ -101,7 +103,9 @@ private:
     int AcceptHandle(std::intptr_t* handle) const;
     // count > 0; *moved gets the bytes moved when 0 is returned (for a send possibly 0).
     int SendBytes(const void* buffer, int count, int flags, int* moved) const;
-    int ReceiveBytes(void* buffer, int count, int flags, int* moved) const;
+    // *queued gets the bytes that a further read would certainly find queued after this
+    // one (0 when the platform cannot tell).
+    int ReceiveBytes(void* buffer, int count, int flags, int* moved, int* queued) const;
     // 0 when it cannot be told.
     unsigned BoundPort() const;
     int SetBufferSize(bool bSend, int bytes) const;
@@ -113,8 +117,10 @@ private:
     enum class ReadState { Data, End, Nothing, Broken };
     // The outcome of the connection attempt the loop saw finish: 0 or an error code.
     int ConnectOutcome(unsigned ready) const;
-    // What a read would find now; *code holds the error for Broken.
-    ReadState ProbeRead(int* code) const;
+    // What a read would find now; *code holds the error for Broken. `ready` is the
+    // readiness the loop saw since the last Receive, 0 when a Receive has come between:
+    // a backend may answer from it without a system call where it is conclusive.
+    ReadState ProbeRead(unsigned ready, int* code) const;
 
     std::intptr_t m_hSocket;
     CMessageLoop* m_pLoop;
@@ -122,4 +128,6 @@ private:
     int m_nPendingConnectError;  // outcome of a connect that failed at once, still to report
     bool m_bWantSend;            // a Send would have blocked: OnSend is due when writable
     bool m_bEndSeen;             // the stream ended or broke: OnClose has been raised
+    bool m_bReadinessFresh;      // no Receive since the loop last collected the readiness
+    bool m_bDataQueued;          // the last Receive left data queued that it knows of
 };

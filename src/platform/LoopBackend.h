@@ -11,6 +11,9 @@ enum : unsigned {
     kLoopHangup = 8u,
     // Not waited for: the socket has a notification to deliver at once.
     kLoopImmediate = 16u,
+    // The peer has ended its side of the stream (reported only where the platform tells it
+    // apart from readable data; a backend that cannot leaves it out).
+    kLoopPeerClosed = 32u,
 };
 
 struct LoopWatch {

@@ -137,11 +137,18 @@ void CMessageLoop::CollectReadiness(std::uint32_t timeoutMs)
             m_lstWatched.push_back(reg);
         }
     }
+    // With a notification due at once and no socket left to look at, there is nothing to
+    // wait for: posted messages are taken from the queue between notifications in any case,
+    // and a wake-up left pending ends the next wait at once, harmlessly.
+    if (bImmediate && m_lstWatches.empty())
+        return;
     m_pBackend->Wait(m_lstWatches.data(), m_lstWatches.size(), bImmediate ? 0 : timeoutMs);
     for (size_t i = 0; i < m_lstWatches.size(); ++i) {
-        if (m_lstWatches[i].nReady != 0)
+        if (m_lstWatches[i].nReady != 0) {
             m_lstReady.push_back(
                 Ready{m_lstWatched[i].pSocket, m_lstWatched[i].nSerial, m_lstWatches[i].nReady});
+            m_lstWatched[i].pSocket->m_bReadinessFresh = true;
+        }
     }
 }
 

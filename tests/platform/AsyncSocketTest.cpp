@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -187,6 +188,70 @@ TEST_F(AsyncSocketTest, OnReceiveIsRaisedAgainWhileDataRemains)
     PumpFor(m_loop, 30);
     EXPECT_EQ(m_received, "hello");
     EXPECT_EQ(m_socket.Count("receive|0"), 5);
+}
+
+// The end of the stream, or an urgent byte kept out of band, still queued behind the data
+// must not pass for data: every byte is announced once, then the end once, nothing more.
+TEST_F(AsyncSocketTest, EveryByteIsAnnouncedOnceThenTheEnd)
+{
+    for (const bool bUrgent : {false, true}) {
+        SCOPED_TRACE(bUrgent ? "with an urgent byte" : "plain");
+        m_socket.Close();
+        m_socket.m_events.clear();
+        m_received.clear();
+        RawPeer peer = ConnectToRawPeer();
+        m_socket.m_onReceive = [&] {
+            char c;
+            if (m_socket.Receive(&c, 1) == 1)
+                m_received.push_back(c);
+        };
+        const std::string data(40, 'd');
+        ASSERT_TRUE(peer.Write(data));
+        if (bUrgent) {
+            ASSERT_EQ(::send(peer.Fd(), "u", 1, MSG_OOB), 1);
+        }
+        peer.Close();
+        ASSERT_TRUE(PumpUntil(m_loop, [&] { return m_socket.HasKind("close|"); }));
+        PumpFor(m_loop, 30);
+        EXPECT_EQ(m_received, data);
+        EXPECT_EQ(m_socket.Count("receive|0"), static_cast<int>(data.size()));
+        EXPECT_EQ(m_socket.m_events.back(), "close|0");
+        EXPECT_EQ(m_socket.Count("close|0"), 1);
+    }
+}
+
+// Both sockets are readable in the same round; the first one's handler takes the other's
+// data, so the readiness seen for the other is stale and must not become a notification.
+TEST_F(AsyncSocketTest, DataAnotherHandlerTookIsNotAnnounced)
+{
+    RawListener listener;
+    CRecordingSocket first;
+    CRecordingSocket second;
+    for (auto* s : {&first, &second}) {
+        ASSERT_TRUE(s->Create());
+        s->Connect("127.0.0.1", listener.Port());
+    }
+    RawPeer peerA = listener.Accept();
+    RawPeer peerB = listener.Accept();
+    ASSERT_TRUE(
+        PumpUntil(m_loop, [&] { return first.Has("connect|0") && second.Has("connect|0"); }));
+
+    std::string taken;
+    first.m_onReceive = [&] {
+        char chunk[64];
+        int n;
+        while ((n = first.Receive(chunk, sizeof chunk)) > 0) {}
+        while ((n = second.Receive(chunk, sizeof chunk)) > 0)
+            taken.append(chunk, static_cast<size_t>(n));
+    };
+    ASSERT_TRUE(peerB.Write(std::string("bbbbbbbb")));
+    ASSERT_TRUE(peerA.Write(std::string("a")));
+    // Let both arrive before the loop looks, so that one wait reports both.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(PumpUntil(m_loop, [&] { return first.Has("receive|0"); }));
+    PumpFor(m_loop, 30);
+    EXPECT_EQ(taken, "bbbbbbbb");
+    EXPECT_FALSE(second.Has("receive|0"));
 }
 
 TEST_F(AsyncSocketTest, ReceiveWithNothingQueuedWouldBlock)

@@ -20,6 +20,23 @@ protected:
     void OnConnect(int) override { ++m_nConnects; }
 };
 
+// Takes one byte per notification, so that after each read more data is known to be queued
+// and the next notification is due without a wait.
+class CSippingSocket : public CAsyncSocket {
+public:
+    int m_nReceives = 0;
+    int m_nConnects = 0;
+
+protected:
+    void OnReceive(int) override
+    {
+        char c;
+        if (Receive(&c, 1) == 1)
+            ++m_nReceives;
+    }
+    void OnConnect(int) override { ++m_nConnects; }
+};
+
 class MessageLoopTest : public ::testing::Test {
 protected:
     void SetUp() override { m_loop.Attach(); }
@@ -116,6 +133,35 @@ TEST_F(MessageLoopTest, PostedMessagesDoNotStarveSockets)
         ASSERT_TRUE(m_loop.GetMessage(&msg, 1000));
     // Half the queue taken: the readable socket must have been served along the way.
     EXPECT_GE(m_socket.m_nReceives - before, 10);
+}
+
+// A socket whose data keeps coming without a wait shares the loop fairly: with posted
+// messages and with another socket of the same loop.
+TEST_F(MessageLoopTest, DataKnownToBeQueuedStarvesNeitherMessagesNorOtherSockets)
+{
+    CSippingSocket sipping;
+    ASSERT_TRUE(sipping.Create());
+    sipping.Connect("127.0.0.1", m_listener.Port());
+    RawPeer sippingPeer = m_listener.Accept();
+    ASSERT_TRUE(PumpUntil(m_loop, [&] { return sipping.m_nConnects == 1; }));
+    ASSERT_TRUE(sippingPeer.Write(std::string(20000, 's')));
+    ASSERT_TRUE(PumpUntil(m_loop, [&] { return sipping.m_nReceives > 10; }));
+
+    ASSERT_TRUE(m_loop.Post(ThreadMessage{WM_USER, 0, 0}));
+    ThreadMessage msg{};
+    ASSERT_TRUE(m_loop.GetMessage(&msg, 2000));
+    EXPECT_EQ(msg.message, WM_USER);
+
+    ASSERT_TRUE(m_socket.Create());
+    m_socket.Connect("127.0.0.1", m_listener.Port());
+    m_peer = m_listener.Accept();
+    ASSERT_TRUE(PumpUntil(
+        m_loop, [&] { return m_socket.m_nConnects == 1; }, 2000));
+    ASSERT_TRUE(m_peer.Write(std::string("x")));
+    ASSERT_TRUE(PumpUntil(
+        m_loop, [&] { return m_socket.m_nReceives > 0; }, 2000));
+    // Both were served while the first socket still had data waiting.
+    EXPECT_LT(sipping.m_nReceives, 20000);
 }
 
 }  // namespace

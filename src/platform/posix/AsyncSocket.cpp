@@ -1,12 +1,16 @@
 #include "platform/AsyncSocket.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/Inet4.h"
+#include "platform/LoopBackend.h"
 #include "platform/posix/SocketErrorMap.h"
 
 // POSIX backend of CAsyncSocket: the system calls behind the portable checks of
@@ -18,6 +22,30 @@ thread_local int t_nLastError = 0;
 int LastSocketError()
 {
     return SocketErrorFromErrno(errno);
+}
+
+// Asks a TCP socket to report, with every read, how many bytes are left queued (TCP_INQ).
+// Where the kernel refuses, reads report nothing and the loop's readiness tells instead.
+void ReportQueuedBytes(int fd)
+{
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_INQ, &on, sizeof on);
+}
+
+// The bytes a further read would certainly find, from the count a read reported. The count
+// also takes in a received end of stream and an urgent byte kept out of band (one each at
+// most), neither of which a plain read returns: so only what goes beyond them is data.
+int QueuedAfterRead(msghdr& msg)
+{
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level == IPPROTO_TCP && c->cmsg_type == TCP_CM_INQ &&
+            c->cmsg_len >= CMSG_LEN(sizeof(int))) {
+            int count = 0;
+            std::memcpy(&count, CMSG_DATA(c), sizeof count);
+            return count > 2 ? count - 2 : 0;
+        }
+    }
+    return 0;
 }
 
 // Repeats a system call that a signal interrupted.
@@ -55,6 +83,7 @@ int CAsyncSocket::OpenHandle(std::intptr_t* handle)
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return LastSocketError();
+    ReportQueuedBytes(fd);
     *handle = fd;
     return 0;
 }
@@ -99,6 +128,7 @@ int CAsyncSocket::AcceptHandle(std::intptr_t* handle) const
     });
     if (fd < 0)
         return LastSocketError();
+    ReportQueuedBytes(fd);
     *handle = fd;
     return 0;
 }
@@ -114,14 +144,21 @@ int CAsyncSocket::SendBytes(const void* buffer, int count, int flags, int* moved
     return 0;
 }
 
-int CAsyncSocket::ReceiveBytes(void* buffer, int count, int flags, int* moved) const
+int CAsyncSocket::ReceiveBytes(void* buffer, int count, int flags, int* moved, int* queued) const
 {
     const int fd = static_cast<int>(m_hSocket);
-    const ssize_t got = Uninterrupted(
-        [&] { return ::recv(fd, buffer, static_cast<size_t>(count), flags | MSG_DONTWAIT); });
+    iovec part{buffer, static_cast<size_t>(count)};
+    alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(int))];
+    msghdr msg{};
+    msg.msg_iov = &part;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    const ssize_t got = Uninterrupted([&] { return ::recvmsg(fd, &msg, flags | MSG_DONTWAIT); });
     if (got < 0)
         return LastSocketError();
     *moved = static_cast<int>(got);
+    *queued = QueuedAfterRead(msg);
     return 0;
 }
 
@@ -160,8 +197,12 @@ int CAsyncSocket::ConnectOutcome(unsigned) const
     return code;
 }
 
-CAsyncSocket::ReadState CAsyncSocket::ProbeRead(int* code) const
+CAsyncSocket::ReadState CAsyncSocket::ProbeRead(unsigned ready, int* code) const
 {
+    // Readable, with neither an error, a hang-up nor the peer's end of the stream: data is
+    // queued, and only this thread reads it.
+    if ((ready & (kLoopReadable | kLoopError | kLoopHangup | kLoopPeerClosed)) == kLoopReadable)
+        return ReadState::Data;
     const int fd = static_cast<int>(m_hSocket);
     int queued = 0;
     if (::ioctl(fd, FIONREAD, &queued) == 0 && queued > 0)

@@ -41,21 +41,33 @@ static unsigned ToLoopReadiness(short revents)
         ready |= kLoopError;
     if (revents & POLLHUP)
         ready |= kLoopHangup;
+    if (revents & POLLRDHUP)
+        ready |= kLoopPeerClosed;
     return ready;
 }
 
 void CLoopBackend::Wait(LoopWatch* watches, size_t count, std::uint32_t timeoutMs)
 {
-    std::vector<pollfd> fds;
-    fds.reserve(count + 1);
-    fds.push_back(pollfd{static_cast<int>(m_hWake), POLLIN, 0});
+    // A loop watches one socket or a few: their entries live on the stack, so that a wait
+    // allocates nothing.
+    constexpr size_t kOnStack = 8;
+    pollfd local[kOnStack];
+    std::vector<pollfd> many;
+    pollfd* fds = local;
+    if (count + 1 > kOnStack) {
+        many.resize(count + 1);
+        fds = many.data();
+    }
+    fds[0] = pollfd{static_cast<int>(m_hWake), POLLIN, 0};
     for (size_t i = 0; i < count; ++i) {
         short events = 0;
+        // The peer's end of the stream is asked for beside readability, so that readable
+        // without it means data is queued.
         if (watches[i].nWanted & kLoopReadable)
-            events |= POLLIN;
+            events |= POLLIN | POLLRDHUP;
         if (watches[i].nWanted & kLoopWritable)
             events |= POLLOUT;
-        fds.push_back(pollfd{static_cast<int>(watches[i].hSocket), events, 0});
+        fds[i + 1] = pollfd{static_cast<int>(watches[i].hSocket), events, 0};
         watches[i].nReady = 0;
     }
 
@@ -63,7 +75,7 @@ void CLoopBackend::Wait(LoopWatch* watches, size_t count, std::uint32_t timeoutM
     const int timeout = timeoutMs == kInfinite    ? -1
                         : timeoutMs > 0x7FFFFFFFu ? 0x7FFFFFFF
                                                   : static_cast<int>(timeoutMs);
-    const int result = ::poll(fds.data(), fds.size(), timeout);
+    const int result = ::poll(fds, count + 1, timeout);
     if (result <= 0)
         return;  // time-out, or a signal: the caller re-checks and waits again
 

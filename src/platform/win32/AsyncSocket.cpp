@@ -111,8 +111,9 @@ int CAsyncSocket::SendBytes(const void* buffer, int count, int flags, int* moved
     return 0;
 }
 
-int CAsyncSocket::ReceiveBytes(void* buffer, int count, int flags, int* moved) const
+int CAsyncSocket::ReceiveBytes(void* buffer, int count, int flags, int* moved, int* queued) const
 {
+    *queued = 0;  // the loop's readiness tells
     const int got = ::recv(Handle(m_hSocket), static_cast<char*>(buffer), count, flags);
     if (got == SOCKET_ERROR)
         return ::WSAGetLastError();
@@ -155,7 +156,7 @@ int CAsyncSocket::ConnectOutcome(unsigned ready) const
     return (ready & kLoopError) ? WSAECONNREFUSED : 0;
 }
 
-CAsyncSocket::ReadState CAsyncSocket::ProbeRead(int* code) const
+CAsyncSocket::ReadState CAsyncSocket::ProbeRead(unsigned, int* code) const
 {
     const SOCKET s = Handle(m_hSocket);
     u_long queued = 0;
