@@ -130,6 +130,11 @@ bool CStartTagReader::ReadPlainAttributes()
         EndsWord(static_cast<unsigned char>(text[m_tagName.start]))) {
         return false;
     }
+    // Any other shape: the general reading starts afresh.
+    auto otherShape = [this] {
+        m_attributes.clear();
+        return false;
+    };
     m_attributes.clear();
     std::int32_t p = m_nAfterName;
     for (;;) {
@@ -140,20 +145,17 @@ bool CStartTagReader::ReadPlainAttributes()
         }
         if (c == '\0' || c == '"' || c == '\'' || EndsWord(static_cast<unsigned char>(c)) ||
             m_attributes.size() == kPlainAttributes) {
-            m_attributes.clear();
-            return false;
+            return otherShape();
         }
         const std::int32_t nameStart = p;
         p = UnquotedNameEnd(text, p);
         if (p < 0) {
-            m_attributes.clear();
-            return false;
+            return otherShape();
         }
         const std::int32_t nameLength = p - nameStart;
         p = SkipSpace(text, p);
         if (text[p] != '=') {
-            m_attributes.clear();
-            return false;
+            return otherShape();
         }
         p = SkipSpace(text, p + 1);
         const char quote = text[p];
@@ -162,8 +164,7 @@ bool CStartTagReader::ReadPlainAttributes()
         const char* pClose =
             quote == '"' || quote == '\'' ? std::strchr(text + p + 1, quote) : nullptr;
         if (pClose == nullptr) {
-            m_attributes.clear();
-            return false;
+            return otherShape();
         }
         const auto valueStart = p + 1;
         p = static_cast<std::int32_t>(pClose - text);
