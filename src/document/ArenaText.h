@@ -20,8 +20,6 @@ public:
 
     operator std::string_view() const { return {m_pChars, m_nLength}; }
     std::string_view View() const { return {m_pChars, m_nLength}; }
-    bool empty() const { return m_nLength == 0; }
-    std::size_t size() const { return m_nLength; }
 
     // One comparison: either side may be any text a CArenaText is made from.
     friend bool operator==(CArenaText a, CArenaText b) { return a.View() == b.View(); }

@@ -6,21 +6,8 @@
 
 namespace {
 
-// Bytes that end an unquoted word (the NUL too), as a table: the word loop tests one byte
-// per character with a single load.
-struct SWordEnds {
-    bool ends[256] = {};
-    constexpr SWordEnds()
-    {
-        ends[0] = true;
-        for (const char* p = " \t\n\r<>=\\/?!"; *p != '\0'; ++p) {
-            ends[static_cast<unsigned char>(*p)] = true;
-        }
-    }
-};
-constexpr SWordEnds kWordEnds;
-
-// What each byte is to the word loop, so that the bytes of a name cost one load each.
+// What each byte is to the word loop, so that the bytes of a name cost one load each. The
+// NUL ends a word too.
 enum : unsigned char { kNameByte, kWordEnd, kBracket, kLeadByte };
 struct SByteClasses {
     unsigned char of[256] = {};
@@ -28,10 +15,11 @@ struct SByteClasses {
     {
         for (int c = 0; c < 256; ++c) {
             // Bytes below 0x81 are characters of their own; only a lead byte may take two.
-            of[c] = SWordEnds().ends[c] ? kWordEnd
-                    : c == '['          ? kBracket
-                    : c >= 0x81         ? kLeadByte
-                                        : kNameByte;
+            of[c] = c == '[' ? kBracket : c >= 0x81 ? kLeadByte : kNameByte;
+        }
+        of[0] = kWordEnd;
+        for (const char* p = " \t\n\r<>=\\/?!"; *p != '\0'; ++p) {
+            of[static_cast<unsigned char>(*p)] = kWordEnd;
         }
     }
 };
@@ -41,15 +29,6 @@ std::int32_t CharAt(const char* text, std::int32_t pos)
 {
     return static_cast<std::int32_t>(cp936::CharLength(text + pos));
 }
-
-}  // namespace
-
-bool EndsWord(unsigned char c)
-{
-    return c != '\0' && kWordEnds.ends[c];
-}
-
-namespace {
 
 // The word loop of UnquotedWordEnd; with kBracketFails, -1 as soon as a character is '['.
 template <bool kBracketFails>
@@ -74,6 +53,11 @@ std::int32_t WordEnd(const char* text, std::int32_t pos)
 }
 
 }  // namespace
+
+bool EndsWord(unsigned char c)
+{
+    return c != '\0' && kByteClasses.of[c] == kWordEnd;
+}
 
 std::int32_t UnquotedWordEnd(const char* text, std::int32_t pos)
 {
