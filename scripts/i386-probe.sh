@@ -4,7 +4,9 @@
 #
 #   korv_i386_probe   sets korv_i386_ok (1 or 0) and korv_i386_reason (why not, when 0)
 #
-# KORV_FORCE_NO_I386=1 answers "cannot" without probing, so that path can be tried anywhere.
+# KORV_FORCE_NO_I386=1 answers "cannot" without probing, so that path can be tried anywhere;
+# KORV_FORCE_I386=1 answers "can", for tests of the install decisions only (they never run
+# a 32-bit program).
 
 korv_i386_ok=0
 korv_i386_reason=""
@@ -28,6 +30,10 @@ korv_i386_probe() {
   korv_i386_reason=""
   if [ -n "${KORV_FORCE_NO_I386:-}" ] && [ "${KORV_FORCE_NO_I386}" != 0 ]; then
     korv_i386_reason="this kernel cannot execute i386 programs (ENOEXEC; forced by KORV_FORCE_NO_I386=${KORV_FORCE_NO_I386})"
+    return 0
+  fi
+  if [ -n "${KORV_FORCE_I386:-}" ] && [ "${KORV_FORCE_I386}" != 0 ]; then
+    korv_i386_ok=1
     return 0
   fi
   case "$(uname -m)" in
