@@ -28,6 +28,7 @@ namespace Korvanelle.Tests
         [TestCase("P10001")]
         [TestCase("P10002")]
         [TestCase("P10005")]
+        [TestCase(SampleServer.ExtraPatientId)]
         public void TreeIsWhatTheCommandLineHostShows(string patientId)
         {
             Patient patient = _client.OpenPatient(patientId);
@@ -49,6 +50,12 @@ namespace Korvanelle.Tests
             Assert.AreEqual(FieldType.Text, study.Fields[0].Type);
             // Raw bytes are the code page 936 form of the decoded text.
             CollectionAssert.AreEqual(Encoding.GetEncoding(936).GetBytes(study.Name), study.RawName);
+
+            // A name found in the first study; a modality's own fields, an image among them.
+            Patient extra = _client.OpenPatient(SampleServer.ExtraPatientId);
+            Assert.AreEqual("\u8D75\u516D", extra.Name);
+            Assert.AreEqual("CT-2 \"\u4E1C\u9662\" & \u4E8C\u697C", extra.Modalities[0].Fields[0].Value);
+            Assert.AreEqual("P10001_CT_1_1.png", extra.ImageFields().Single().Value);
         }
 
         [Test]
