@@ -56,6 +56,18 @@ else
   fail "the sample server did not start"
 fi
 
+# The loader skips a library of the other ELF class; the binding then names the one it met.
+step "a 32-bit libKorvanelleClient.so.1 alone in LD_LIBRARY_PATH: the host says what to install"
+mkdir "$work/elf32"
+{ printf '\177ELF\001\001\001\000'; head -c 56 /dev/zero; } >"$work/elf32/libKorvanelleClient.so.1"
+status=0
+LD_LIBRARY_PATH="$work/elf32" mono "$out/korvanelle-dotnet-host.exe" 127.0.0.1 1 P10001 "$work/none.png" \
+  >"$work/elf32.out" 2>&1 || status=$?
+cat "$work/elf32.out"
+[ "$status" -eq 4 ] || fail "the host exited with $status, not 4 (library cannot be loaded)"
+grep -q "elf32/libKorvanelleClient.so.1 is a 32-bit library but this process is $(getconf LONG_BIT)-bit" \
+  "$work/elf32.out" || fail "the message does not name the 32-bit library"
+
 echo
 if [ "$failures" -ne 0 ]; then
   echo "test-dotnet: $failures failure(s)" >&2

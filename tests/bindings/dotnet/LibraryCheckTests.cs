@@ -27,9 +27,15 @@ namespace Korvanelle.Tests
             Assert.AreEqual(32, LibraryCheck.PeBits(Pe(0x014C)));
             Assert.AreEqual(64, LibraryCheck.PeBits(Pe(0x8664)));
             Assert.AreEqual(0, LibraryCheck.PeBits(Pe(0x01C4)));  // ARMv7: neither build
-            byte[] outside = Pe(0x014C);
-            outside[0x3C] = 0xFE;  // the PE header would lie past what was read
-            Assert.AreEqual(0, LibraryCheck.PeBits(outside));
+            // A signature at the very end of what was read, its machine type past it.
+            byte[] cut = Pe(0x014C);
+            cut[0x3C] = 0xFC;
+            cut[0xFC] = (byte)'P';
+            cut[0xFD] = (byte)'E';
+            Assert.AreEqual(0, LibraryCheck.PeBits(cut));
+            byte[] negative = Pe(0x014C);
+            negative[0x3F] = 0x80;
+            Assert.AreEqual(0, LibraryCheck.PeBits(negative));
             Assert.AreEqual(0, LibraryCheck.PeBits(new byte[] { (byte)'M', (byte)'Z' }));
         }
 

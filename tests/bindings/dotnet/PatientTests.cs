@@ -1,3 +1,4 @@
+using System;
 using System.Collections.Generic;
 using System.IO;
 using System.Linq;
@@ -90,16 +91,28 @@ namespace Korvanelle.Tests
             var threads = new[] { "P10001", "P10002" }.Select(id => new System.Threading.Thread(() =>
             {
                 string expected = id == "P10001" ? "\u5F20\u4F1F" : "\u674E\u5A1C";
-                for (int i = 0; i < 20; ++i)
+                string failure = null;
+                try
                 {
-                    Patient patient = _client.OpenPatient(id);
-                    byte[] image = _client.GetImage(patient.ImageFields().First());
-                    if (patient.Name != expected || !image.SequenceEqual(Served("images", patient.ImageFields().First().Value)))
+                    for (int i = 0; i < 20 && failure == null; ++i)
                     {
-                        lock (failures)
+                        Patient patient = _client.OpenPatient(id);
+                        Field first = patient.ImageFields().First();
+                        if (patient.Name != expected || !_client.GetImage(first).SequenceEqual(Served("images", first.Value)))
                         {
-                            failures.Add(id + " read as " + patient.Name);
+                            failure = id + " read as " + patient.Name + ", image " + first.Value;
                         }
+                    }
+                }
+                catch (Exception error)
+                {
+                    failure = id + ": " + error.Message;
+                }
+                if (failure != null)
+                {
+                    lock (failures)
+                    {
+                        failures.Add(failure);
                     }
                 }
             })).ToList();
