@@ -19,13 +19,14 @@ fail() { echo "test-dotnet: FAIL: $*" >&2; failures=$((failures + 1)); }
 step() { echo; echo "== $*"; }
 
 step "mcs: Korvanelle.Client.dll, its tests, examples/dotnet-host"
-mcs -nologo -warnaserror -target:library -out:"$out/Korvanelle.Client.dll" bindings/dotnet/src/*.cs
+# The binding and the host keep to C# 5, which the csc of .NET Framework 4.x itself compiles.
+mcs -nologo -warnaserror -langversion:5 -target:library -out:"$out/Korvanelle.Client.dll" bindings/dotnet/src/*.cs
 cp bindings/dotnet/Korvanelle.Client.dll.config "$out/"
 # shellcheck disable=SC2046
 mcs -nologo -warnaserror -target:library -out:"$out/Korvanelle.Client.Tests.dll" \
     -r:"$out/Korvanelle.Client.dll" -r:System.Runtime.Serialization \
     $(pkg-config --libs nunit | tr ' ' '\n' | grep nunit.framework) tests/bindings/dotnet/*.cs
-mcs -nologo -warnaserror -target:exe -out:"$out/korvanelle-dotnet-host.exe" \
+mcs -nologo -warnaserror -langversion:5 -target:exe -out:"$out/korvanelle-dotnet-host.exe" \
     -r:"$out/Korvanelle.Client.dll" examples/dotnet-host/Program.cs
 
 # The dllmap names libKorvanelleClient.so.1; the loader finds it through LD_LIBRARY_PATH.

@@ -72,13 +72,22 @@ namespace Korvanelle
             {
                 return Encoding.GetEncoding(936);
             }
-            catch (Exception error) when (error is NotSupportedException || error is ArgumentException)
+            catch (NotSupportedException error)
             {
-                throw new KorvanelleException(
-                    "code page 936 is not available in this runtime: under Mono install the I18N "
-                    + "CJK assemblies (Debian: libmono-i18n-cjk4.0-cil); on .NET Core and later "
-                    + "reference System.Text.Encoding.CodePages", error);
+                throw Unavailable(error);
             }
+            catch (ArgumentException error)
+            {
+                throw Unavailable(error);
+            }
+        }
+
+        private static KorvanelleException Unavailable(Exception error)
+        {
+            return new KorvanelleException(
+                "code page 936 is not available in this runtime: under Mono install the I18N "
+                + "CJK assemblies (Debian: libmono-i18n-cjk4.0-cil); on .NET Core and later "
+                + "reference System.Text.Encoding.CodePages", error);
         }
 
         // .NET Core and later know code page 936 only through CodePagesEncodingProvider;

@@ -22,7 +22,8 @@ namespace Korvanelle
         // Connect's own time-out; a failure that took about this long was a time-out.
         private const long ConnectTimeoutMs = 10000;
 
-        private bool _connected;
+        // Written under the lock; read without it by IsConnected.
+        private volatile bool _connected;
 
         private KorvanelleClient(string host, int port)
         {
@@ -35,15 +36,11 @@ namespace Korvanelle
 
         public int Port { get; private set; }
 
+        // False once disposed. The library does not notice a server that has gone: then
+        // calls time out, and Dispose and Connect again recover.
         public bool IsConnected
         {
-            get
-            {
-                lock (s_calls)
-                {
-                    return _connected;
-                }
-            }
+            get { return _connected; }
         }
 
         // Connects to host (a name or a dotted IPv4 address) and TCP port; waits up to 10 s.

@@ -42,7 +42,11 @@ namespace Korvanelle
                 // Binds the library; harmless: 0 at once when not connected, a count otherwise.
                 NativeMethods.GetModalityCount();
             }
-            catch (Exception error) when (error is DllNotFoundException || error is BadImageFormatException)
+            catch (DllNotFoundException error)
+            {
+                throw new KorvanelleLibraryException(Explain(windows, processBits, error), error);
+            }
+            catch (BadImageFormatException error)
             {
                 throw new KorvanelleLibraryException(Explain(windows, processBits, error), error);
             }
