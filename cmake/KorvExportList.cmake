@@ -1,11 +1,12 @@
 # The library's exports are listed once, by KORVANELLE_FOR_EACH_FUNCTION in the public header.
-# The linker inputs (the .def file and the version script) and the Python binding's prototype
-# table must name exactly those functions; korv_check_export_lists stops the configure when
-# they do not, so a function added to the header and forgotten in one of them (or the other
-# way round) never reaches a build.
+# The linker inputs (the .def file and the version script), the Python binding's prototype
+# table and the .NET binding's NativeMethods must name exactly those functions;
+# korv_check_export_lists stops the configure when they do not, so a function added to the
+# header and forgotten in one of them (or the other way round) never reaches a build.
 #
 # Used from src/api/CMakeLists.txt, and as a script by the api tests:
-#   cmake -DHEADER=... -DDEF=... -DMAP=... [-DPYTHON_TABLE=...] -P KorvExportList.cmake
+#   cmake -DHEADER=... -DDEF=... -DMAP=... [-DPYTHON_TABLE=...] [-DDOTNET_TABLE=...]
+#         -P KorvExportList.cmake
 
 # The names in the header's list, in declaration order.
 function(korv_export_names header out)
@@ -43,7 +44,7 @@ function(_korv_compare_names what expected actual)
 endfunction()
 
 function(korv_check_export_lists header def map)
-  cmake_parse_arguments(ARG "" "PYTHON_TABLE" "" ${ARGN})
+  cmake_parse_arguments(ARG "" "PYTHON_TABLE;DOTNET_TABLE" "" ${ARGN})
   korv_export_names("${header}" names)
   set(problems "")
 
@@ -101,6 +102,24 @@ function(korv_check_export_lists header def map)
     _korv_compare_names("${ARG_PYTHON_TABLE}" "${names}" "${py_names}")
   endif()
 
+  # .NET binding: the extern methods of NativeMethods, each with the one DllImport form.
+  if(ARG_DOTNET_TABLE)
+    file(READ "${ARG_DOTNET_TABLE}" cs_text)
+    string(REPLACE "[DllImport(\"KorvanelleClient\", CallingConvention = CallingConvention.Cdecl)]"
+      "@KORV_CDECL_IMPORT@" cs_text "${cs_text}")
+    set(cs_name "[A-Za-z_][A-Za-z0-9_]*")
+    string(REGEX MATCHALL "static extern ${cs_name} ${cs_name}\\(" cs_all "${cs_text}")
+    string(REGEX MATCHALL "@KORV_CDECL_IMPORT@[ \t\r\n]+internal static extern ${cs_name} ${cs_name}\\("
+      cs_imports "${cs_text}")
+    list(LENGTH cs_all cs_all_count)
+    list(LENGTH cs_imports cs_import_count)
+    if(NOT cs_all_count EQUAL cs_import_count)
+      list(APPEND problems "${ARG_DOTNET_TABLE}: an extern method without [DllImport(\"KorvanelleClient\", CallingConvention = CallingConvention.Cdecl)]")
+    endif()
+    list(TRANSFORM cs_imports REPLACE "^.* (${cs_name})\\($" "\\1")
+    _korv_compare_names("${ARG_DOTNET_TABLE}" "${names}" "${cs_imports}")
+  endif()
+
   if(problems)
     list(JOIN problems "\n  " text)
     message(FATAL_ERROR "The export lists disagree with KORVANELLE_FOR_EACH_FUNCTION in ${header}:\n  ${text}")
@@ -108,8 +127,9 @@ function(korv_check_export_lists header def map)
 endfunction()
 
 if(CMAKE_SCRIPT_MODE_FILE AND CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
-  korv_check_export_lists("${HEADER}" "${DEF}" "${MAP}" PYTHON_TABLE "${PYTHON_TABLE}")
+  korv_check_export_lists("${HEADER}" "${DEF}" "${MAP}" PYTHON_TABLE "${PYTHON_TABLE}"
+    DOTNET_TABLE "${DOTNET_TABLE}")
   korv_export_names("${HEADER}" names)
   list(LENGTH names count)
-  message(STATUS "The .def file, the version script and the Python table name the header's ${count} functions")
+  message(STATUS "The .def file, the version script and the bindings' tables name the header's ${count} functions")
 endif()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a Debian 12 machine, skipping what is there.
 # Usage: scripts/install-deps.sh [--list] [group...]
-#   groups: build (default), demo, bench, win32, win64, fuzz, coverage, install, format
+#   groups: build (default), demo, bench, win32, win64, fuzz, coverage, install, format, dotnet
 #   --list  prints the packages the groups need on this machine, one a line, and installs nothing
 #
 # A package source can fail for a while (a mirror in the middle of a sync): `apt-get update`
@@ -54,6 +54,10 @@ for group in "${groups[@]}"; do
     # (offline pip install) and pytest for the Python package.
     install) packages+=(cmake make ninja-build g++ binutils pkg-config python3 python3-venv python3-pip
                         python3-setuptools python3-pytest) ;;
+    # The .NET binding under Mono (make test-dotnet, make test-install): mcs, NUnit 2.6, code
+    # page 936 (I18N CJK), pkg-config for NUnit's assemblies, and what the tests reference.
+    dotnet) packages+=(mono-mcs mono-runtime nunit-console libnunit-cil-dev libmono-i18n-cjk4.0-cil
+                       libmono-system-core4.0-cil libmono-system-runtime-serialization4.0-cil pkg-config) ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done

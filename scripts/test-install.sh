@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The integrator's view, end to end: install the build into a temporary prefix, build the
 # example hosts out of tree against it twice (CMake package, pkg-config), compile the
-# README's example as printed, run the hosts, the installed command-line host and the
-# Python package's tests against the sample server.
+# README's example as printed, run the hosts, the installed command-line host, the Python
+# package's tests and the .NET binding's tests against the sample server.
 # Usage: scripts/test-install.sh [BUILD_DIR]      (default build/default, already built)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -94,6 +94,12 @@ cp -r bindings/python "$work/python-src"   # pip builds in the source folder
   fail "pip install ./bindings/python"
 (cd tests/bindings && KORVANELLE_LIB="$lib" KORVANELLE_SERVER="$prefix/bin/korvanelle-server" \
    "$work/venv/bin/python" -m pytest -q -p no:cacheprovider .) || fail "Python tests"
+
+# Built from source as an integrator builds it; the library, server and command-line host
+# are the installed ones.
+step ".NET binding: mcs, NUnit tests and examples/dotnet-host against the installed library"
+scripts/test-dotnet.sh "$prefix/lib" "$prefix/bin/korvanelle-server" "$prefix/bin/korvanelle" \
+  "$work/dotnet" || fail ".NET binding"
 
 stop_sample_server
 echo
