@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a Debian 12 machine, skipping what is there.
 # Usage: scripts/install-deps.sh [--list] [group...]
-#   groups: build (default), demo, bench, win32, win64, fuzz, coverage, install, format, dotnet
+#   groups: build (default), demo, bench, win32, win64, fuzz, coverage, install, format, dotnet,
+#           stress
 #   --list  prints the packages the groups need on this machine, one a line, and installs nothing
 #
 # A package source can fail for a while (a mirror in the middle of a sync): `apt-get update`
@@ -58,6 +59,8 @@ for group in "${groups[@]}"; do
     # page 936 (I18N CJK), pkg-config for NUnit's assemblies, and what the tests reference.
     dotnet) packages+=(mono-mcs mono-runtime nunit-console libnunit-cil-dev libmono-i18n-cjk4.0-cil
                        libmono-system-core4.0-cil libmono-system-runtime-serialization4.0-cil pkg-config) ;;
+    # make test-stress: the load beside the repeated suites (busy loops where it is missing).
+    stress) optional+=(stress-ng) ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done
