@@ -38,6 +38,8 @@ def stop(proc):
         except subprocess.TimeoutExpired:
             proc.kill()
             proc.wait()
+    if proc.stdout:
+        proc.stdout.close()
 
 
 def marker_exchange(port, value):
@@ -111,6 +113,7 @@ class LiveCapture:
         self._proc.terminate()
         self._proc.wait(timeout=WAIT_SECONDS)
         self._reader.join(WAIT_SECONDS)
+        self._proc.stdout.close()
         with open(self.path, "wb") as out:
             out.write(self._bytes)
         return self.path

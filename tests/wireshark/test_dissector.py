@@ -24,7 +24,9 @@ import wire  # noqa: E402
 from dissection import Dissection, info_column  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(HERE))
-LUA = os.path.join(ROOT, "tools", "wireshark", "korvanelle.lua")
+# KORV_DISSECTOR_LUA: another copy of the dissector, e.g. one broken on purpose.
+LUA = os.environ.get("KORV_DISSECTOR_LUA",
+                     os.path.join(ROOT, "tools", "wireshark", "korvanelle.lua"))
 DATA = os.path.join(ROOT, "examples", "data")
 BUILD = os.path.abspath(os.environ.get("KORV_BUILD_DIR", os.path.join(ROOT, "build", "default")))
 SERVER = os.path.join(BUILD, "tools", "korvanelle-server")
@@ -388,12 +390,18 @@ class MalformedFramesTest(unittest.TestCase):
         (wire.frame(6, wire.s(b"i.png") + wire.i32(0, 255, 128, 100, 0)), ["cut_field"]),
         (wire.frame(7, b"\x01\x02"), ["unknown_type"]),
         (wire.frame(0, b""), ["unknown_type"]),
-        # Accepted by the library: bytes after the last field, an empty text, "no such image".
-        (wire.thumb_request(b"x.png") + b"", []),
+        # Accepted by the library: an empty name, an empty text, "no such image".
+        (wire.thumb_request(b""), []),
         (wire.query_reply(b"HISID", b"P1", 0, 0, b""), []),
         (wire.image_data(b"missing.png", 0, 0, b""), []),
     ]
     TRAILING = wire.frame(3, wire.s(b"x.png") + b"junk")
+    # (chunk, arrived, complete): a chunk sent twice and one that overlaps add only their new
+    # bytes; a chunk of another total starts the reply over.
+    CHUNKS = [wire.image_data(b"dup.png", total, offset, data) for total, offset, data in
+              ((10, 0, b"abcd"), (10, 0, b"abcd"), (10, 2, b"cdef"), (10, 6, b"ghij"),
+               (12, 0, b"ab"))]
+    ARRIVED = [(1, 4, "0"), (2, 4, "0"), (3, 6, "0"), (4, 10, "1"), (1, 2, "0")]
     BIG = wire.image_data(b"big.png", 3000, 0, bytes(range(256)) * 11 + b"z" * 184)
 
     @classmethod
@@ -412,12 +420,17 @@ class MalformedFramesTest(unittest.TestCase):
         segments += [cls.BIG[2:1000], cls.BIG[1000:2500], cls.BIG[2500:] + cls.GOOD]
         # Stream 2: a good frame, then a length word of 2 and a segment after it.
         broken = [cls.GOOD + wire.frame(3, wire.s(b"a.png"), length=2) + cls.GOOD, cls.GOOD]
+        # Stream 3: a request, then its chunks; each segment "I" (to the server) or "O".
+        follow = [b"I" + wire.image_request(b"dup.png")] + [b"O" + c for c in cls.CHUNKS]
         parts = []
-        for index, segs in enumerate((segments, broken)):
+        for index, segs in enumerate((segments, broken, follow)):
             text = os.path.join(work, "s%d.txt" % index)
             with open(text, "w") as out:
                 for seg in segs:
-                    out.write("O\n" + "".join("%06x %s\n" % (r, " ".join(
+                    direction = "O"
+                    if seg[:1] in (b"I", b"O") and index == 2:
+                        direction, seg = seg[:1].decode(), seg[1:]
+                    out.write(direction + "\n" + "".join("%06x %s\n" % (r, " ".join(
                         "%02x" % b for b in seg[r:r + 16])) for r in range(0, len(seg), 16)))
             parts.append(os.path.join(work, "s%d.pcap" % index))
             subprocess.run(["text2pcap", "-q", "-D", "-T", "%d,%d" % (41000 + index, cls.PORT),
@@ -433,7 +446,15 @@ class MalformedFramesTest(unittest.TestCase):
 
     def test_no_lua_error(self):
         self.assertEqual(self.d.lua_errors, [])
-        self.assertEqual(len(self.streams), 2)
+        self.assertEqual(len(self.streams), 3)
+
+    def test_chunks_count_each_byte_once_and_a_new_total_starts_over(self):
+        request, *chunks = self.pdus(2)
+        self.assertEqual([(p.int("chunk"), p.int("arrived"), p.get("complete")) for p in chunks],
+                         self.ARRIVED)
+        self.assertEqual({p.int("request_in") for p in chunks}, {request.frame})
+        self.assertEqual([[e[:2] for e in p.experts] for p in chunks],
+                         [[]] * 4 + [[("restart", "warn")]])
 
     def test_each_fault_is_flagged_and_the_next_frame_decoded(self):
         pdus = self.pdus(0)

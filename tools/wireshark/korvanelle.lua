@@ -305,6 +305,7 @@ local function parse_frame(tvb, frame_length)
     end
     layout(r, v)
     local decoded = r.ok
+    r.decoded = decoded
     check_chunk(r, v, msg_type)
     if decoded and msg_type == MSG_THUMB_DATA and v.data_length < 2 then
         v.not_found = true
@@ -456,8 +457,10 @@ local function summary(tvb, msg_type, r)
     if v.chunk_length ~= nil then
         s = s .. ", " .. v.chunk_length .. " bytes"
     end
-    if not r.ok then
+    if not r.decoded then
         s = s .. " [malformed]"
+    elseif not r.ok then
+        s = s .. " [dropped by the library]"
     end
     return s
 end
