@@ -62,3 +62,79 @@ def split_frames(stream):
         frames.append(stream[pos:pos + length])
         pos += length
     return frames
+
+
+# The library's limits on a reply's total.
+MAX_TEXT_TOTAL = 256 << 20
+MAX_IMAGE_TOTAL = 1024 << 20
+
+
+def library_verdict(msg_type, payload):
+    """Why the client library drops this message (the dissector's expert name), or None.
+    Walks the fields like its decoders, then checks a chunk like its reply assembly."""
+    pos = 0
+
+    def string():
+        nonlocal pos
+        nul = payload.find(b"\0", pos)
+        if nul < 0:
+            raise Refused("no_nul")
+        text, pos = payload[pos:nul], nul + 1
+        return text
+
+    def fixed(fmt, size):
+        nonlocal pos
+        if len(payload) - pos < size:
+            raise Refused("cut_field")
+        value = struct.unpack_from(fmt, payload, pos)[0]
+        pos += size
+        return value
+
+    def data(count):
+        nonlocal pos
+        if len(payload) - pos < count:
+            raise Refused("cut_bytes")
+        pos += count
+
+    try:
+        if msg_type in (MSG_QUERY, MSG_QUERY_REPLY):
+            string(), string()
+            if msg_type == MSG_QUERY_REPLY:
+                total, offset = fixed("<i", 4), fixed("<i", 4)
+                return chunk_verdict(total, offset, len(string()), MAX_TEXT_TOTAL)
+        elif msg_type == MSG_THUMB_REQUEST:
+            string()
+        elif msg_type == MSG_THUMB_DATA:
+            string()
+            data(fixed("<H", 2))
+        elif msg_type in (MSG_IMAGE_REQUEST, MSG_IMAGE_DATA):
+            string()
+            for _ in range(3):
+                fixed("<i", 4)
+            if msg_type == MSG_IMAGE_DATA:
+                total, offset, length = fixed("<i", 4), fixed("<i", 4), fixed("<H", 2)
+                data(length)
+                # A total below 2 is the server's "no such image", not a fault.
+                return None if total < 2 else chunk_verdict(total, offset, length,
+                                                            MAX_IMAGE_TOTAL)
+        else:
+            return "unknown_type"
+    except Refused as refused:
+        return refused.reason
+    return None
+
+
+class Refused(Exception):
+    def __init__(self, reason):
+        super().__init__(reason)
+        self.reason = reason
+
+
+def chunk_verdict(total, offset, length, limit):
+    if total < 0:
+        return "bad_total"
+    if offset < 0 or offset + length > total:
+        return "bad_offset"
+    if total > limit:
+        return "bad_total"
+    return None
