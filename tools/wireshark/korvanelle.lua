@@ -156,8 +156,8 @@ function Reader:problem(expert_field, pos, len, text)
     table.insert(self.problems, { expert = expert_field, pos = pos, len = len, text = text })
 end
 
-function Reader:item(kind, field, pos, len, extra)
-    table.insert(self.items, { kind = kind, field = field, pos = pos, len = len, extra = extra })
+function Reader:item(kind, field, pos, len)
+    table.insert(self.items, { kind = kind, field = field, pos = pos, len = len })
 end
 
 -- A NUL-terminated string: the decoded field (NUL included) and its raw bytes (NUL left out).
@@ -317,9 +317,10 @@ local function parse_frame(tvb, frame_length)
 end
 
 ---------------------------------------------------------------------------------------------
--- Following requests and replies: a reply is matched to the latest request for its name
--- (thumbnails and images) or its key and value (patient queries) in the same TCP stream,
--- as the library matches them; a chunked reply counts the bytes it has brought.
+-- Following requests and replies: a thumbnail or image reply is matched to the latest
+-- request for its name in the same connection, as the library matches them; a query reply
+-- to the latest query with the key and value it echoes. A chunked reply counts the bytes it
+-- has brought.
 
 local function stream_state(pinfo)
     local id = stream_id(pinfo)
