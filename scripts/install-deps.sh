@@ -2,7 +2,7 @@
 # Installs what the build and the tests need on a Debian 12 machine, skipping what is there.
 # Usage: scripts/install-deps.sh [--list] [group...]
 #   groups: build (default), demo, bench, win32, win64, fuzz, coverage, install, format, dotnet,
-#           stress
+#           stress, dissector
 #   --list  prints the packages the groups need on this machine, one a line, and installs nothing
 #
 # A package source can fail for a while (a mirror in the middle of a sync): `apt-get update`
@@ -61,6 +61,8 @@ for group in "${groups[@]}"; do
                        libmono-system-core4.0-cil libmono-system-runtime-serialization4.0-cil pkg-config) ;;
     # make test-stress: the load beside the repeated suites (busy loops where it is missing).
     stress) optional+=(stress-ng) ;;
+    # make test-dissector: tshark runs the Lua dissector; dumpcap and text2pcap come with it.
+    dissector) packages+=(cmake make ninja-build g++ python3 tshark) ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done
@@ -118,6 +120,12 @@ apt_install() {  # true when every package given is installed afterwards
   $SUDO apt-get "${apt_opts[@]}" install -y -qq --no-install-recommends "$@" >"$log" 2>&1 && return 0
   [ -z "$(missing_of "$@")" ]
 }
+
+# wireshark-common asks whether non-root users may capture: answered no beforehand, so that
+# the install never waits on a question.
+if printf '%s\n' "${missing[@]}" | grep -qx 'tshark\|wireshark-common'; then
+  echo "wireshark-common wireshark-common/install-setuid boolean false" | $SUDO debconf-set-selections
+fi
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "install-deps: installing ${missing[*]}"
