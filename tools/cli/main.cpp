@@ -21,7 +21,7 @@ int main(int argc, char** argv)
         return kExitBadArguments;
     }
     if (options.command == Command::Help) {
-        std::fputs(CCommandLine::Usage(), stdout);
+        std::fputs(CCommandLine::Usage().c_str(), stdout);
         return kExitOk;
     }
     if (options.command == Command::Version) {
