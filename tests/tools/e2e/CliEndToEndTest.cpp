@@ -198,6 +198,7 @@ TEST_F(CliEndToEndTest, FetchOnATerminalShowsOneProgressLineThatLeavesTheListAsI
     const ProcessResult piped = Cli({"fetch", "P10001", "-o", out.string()});
     ASSERT_EQ(piped.exitCode, 0) << piped.err;
     EXPECT_EQ(piped.out.find('\r'), std::string::npos);
+    EXPECT_EQ(piped.err, "");
 
     const PtyResult shown = CliOnTerminal({"fetch", "P10001", "-o", out.string()});
     ASSERT_EQ(shown.exitCode, 0) << shown.output;
