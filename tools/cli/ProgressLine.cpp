@@ -1,6 +1,6 @@
 #include "ProgressLine.h"
 
-#include <string_view>
+#include "Utf8.h"
 
 namespace korv::cli {
 namespace {
@@ -18,22 +18,6 @@ std::string Size(double bytes)
     return text;
 }
 
-// The code point starting at text[i] and its length in bytes; a stray byte counts alone.
-char32_t Decode(std::string_view text, std::size_t i, std::size_t& length)
-{
-    const auto lead = static_cast<unsigned char>(text[i]);
-    length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    if (lead < 0x80 || i + length > text.size()) {
-        length = 1;
-        return lead;
-    }
-    char32_t code = lead & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k) {
-        code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    }
-    return code;
-}
-
 bool IsWide(char32_t c)
 {
     return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) ||
@@ -49,7 +33,7 @@ std::string Cut(const std::string& text, std::size_t columns)
     std::size_t i = 0;
     while (i < text.size()) {
         std::size_t length = 0;
-        const std::size_t width = IsWide(Decode(text, i, length)) ? 2 : 1;
+        const std::size_t width = IsWide(DecodeUtf8(text, i, length)) ? 2 : 1;
         if (used + width > columns) {
             break;
         }
@@ -65,7 +49,7 @@ std::size_t CProgressLine::Width(const std::string& utf8)
 {
     std::size_t width = 0;
     for (std::size_t i = 0, length = 0; i < utf8.size(); i += length) {
-        width += IsWide(Decode(utf8, i, length)) ? 2 : 1;
+        width += IsWide(DecodeUtf8(utf8, i, length)) ? 2 : 1;
     }
     return width;
 }
