@@ -3,7 +3,8 @@
 #   cjk_make_data SRC DIR   DIR: a copy of the data folder SRC plus patient P20001, whose
 #                           markup and image files are named in code page 936
 #   cjk_check_fetch DIR     runs korvanelle.exe and the Linux host's fetch of P20001 and
-#                           checks the files (needs run_exe, check, linux_cli, port, work)
+#                           checks the files, in a folder named in Chinese too (needs
+#                           run_exe, check, linux_cli, port, work)
 
 cjk_patient=P20001
 # name in the document (UTF-8 here) | the sample file it is a copy of | the file fetch writes:
@@ -36,7 +37,7 @@ cjk_make_data() {  # cjk_make_data SRC DIR
 }
 
 cjk_check_fetch() {  # cjk_check_fetch DIR
-  local dir="$1" out="$work/fetched-cjk" linux="$work/fetched-cjk.linux" status=0 entry name copy file
+  local dir="$1" out="$work/取回 $cjk_patient" linux="$work/fetched-cjk.linux" status=0 entry name copy file
   local different="" expected=""
   run_exe "$work/fetch-cjk.win" fetch "$cjk_patient" -o "$out" || status=$?
   check "$([ "$status" = 0 ]; echo $?)" \
