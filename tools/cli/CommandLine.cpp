@@ -142,7 +142,10 @@ bool Check(const std::string& name, CliOptions& options, std::string& error)
 std::string CCommandLine::Usage()
 {
     CliOptions options;
-    return Declared(options).app.help();
+    std::string usage = Declared(options).app.help();
+    // CLI11 puts two blank lines before the footer; one reads better.
+    const std::size_t gap = usage.find("\n\n\n");
+    return gap == std::string::npos ? usage : usage.erase(gap, 1);
 }
 
 const char* CCommandLine::VersionText()
