@@ -36,12 +36,13 @@ packages=()
 optional=()
 for group in "${groups[@]}"; do
   case "$group" in
-    build) packages+=(cmake make ninja-build g++ libgtest-dev libgmock-dev) ;;
+    build) packages+=(cmake make ninja-build g++ libgtest-dev libgmock-dev libcli11-dev) ;;
     # The house style's formatter (make format, make test-format).
     format) packages+=(clang-format) ;;
     demo)  packages+=(cmake make ninja-build g++ python3) ;;
     # The peer parsers are for comparison only; nothing else links them.
-    bench) packages+=(cmake make ninja-build g++ python3 libbenchmark-dev libpugixml-dev libexpat1-dev) ;;
+    bench) packages+=(cmake make ninja-build g++ python3 libbenchmark-dev libpugixml-dev libexpat1-dev
+                      libcli11-dev) ;;
     # The Windows builds: the MinGW cross compilers (posix threads) and wine of the same width
     # to test them; the Linux build of the sample server serves the test.
     win32)

@@ -28,6 +28,17 @@ TEST(UniqueFileNamesTest, NamesThatSanitiseAlikeGetTheirOwnFiles)
     // Case alone does not separate files on Windows or macOS.
     EXPECT_EQ(Claim({"Scan.PNG", "scan.png"}),
               (std::vector<std::string>{"Scan.PNG", "scan~2.png"}));
+    // Nor beyond ASCII: the letters with case that code page 936 names can hold (fullwidth
+    // Ａ/ａ, Greek Ω/ω, Cyrillic Ж/ж and Ё/ё, Roman numerals Ⅳ/ⅳ); Chinese has no case.
+    EXPECT_EQ(Claim({"\xef\xbc\xa1.png", "\xef\xbd\x81.png", "\xce\xa9", "\xcf\x89", "\xd0\x96",
+                     "\xd0\xb6", "\xd0\x81", "\xd1\x91", "\xe2\x85\xa3", "\xe2\x85\xb3",
+                     "\xe5\x9b\xbe", "\xe5\x9b\xbe"}),
+              (std::vector<std::string>{"\xef\xbc\xa1.png", "\xef\xbd\x81~2.png", "\xce\xa9",
+                                        "\xcf\x89~2", "\xd0\x96", "\xd0\xb6~2", "\xd0\x81",
+                                        "\xd1\x91~2", "\xe2\x85\xa3", "\xe2\x85\xb3~2",
+                                        "\xe5\x9b\xbe", "\xe5\x9b\xbe~2"}));
+    EXPECT_EQ(Claim({"\xce\xb1", "\xce\xb2", "\xd0\xb0", "\xd0\xb1"}),
+              (std::vector<std::string>{"\xce\xb1", "\xce\xb2", "\xd0\xb0", "\xd0\xb1"}));
     EXPECT_EQ(Claim({"noext", "noext", ".png", "/png"}),
               (std::vector<std::string>{"noext", "noext~2", "_png", "_png~2"}));
 }

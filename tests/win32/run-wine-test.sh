@@ -3,7 +3,8 @@
 # missing, builds the preset (KorvanelleClient.dll, korvanelle_wine_test.exe, korvanelle.exe)
 # and the Linux sample server and host, checks the PE tables, then under wine against the
 # server on 127.0.0.1: the test program, and korvanelle.exe's `show` and `fetch` beside the
-# Linux host's. The server is stopped whatever happens.
+# Linux host's, and a fetch of image names in Chinese under an ANSI code page other than 936
+# (tests/win32/cjk-names.sh). The server is stopped whatever happens.
 #
 # Usage: tests/win32/run-wine-test.sh win64|win32 [--probe-only]
 #   win64         64-bit DLL, run under wine64 (every x86-64 machine)
@@ -88,6 +89,9 @@ fi
 
 . tests/win32/wine-env.sh
 korv_wine_env "$bits"
+# A locale whose ANSI code page is 1252, not 936, and whose Unix file names are UTF-8:
+# korvanelle.exe must write code page 936 names right whatever the host's code page.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
 wine_timeout="${KORV_WINE_TIMEOUT:-300}"
 
 work="$(mktemp -d)"
@@ -111,7 +115,9 @@ step "wine prefix"
 korv_wine_boot
 
 step "sample server on a free port"
-if ! start_sample_server "$server" "$data" "$work"; then
+. tests/win32/cjk-names.sh
+cjk_make_data "$data" "$work/data"
+if ! start_sample_server "$server" "$work/data" "$work"; then
   echo "$name: the sample server did not start" >&2
   exit 1
 fi
@@ -170,6 +176,12 @@ extra="$(cd "$work/fetched" && find thumbs images -type f | sort | tr '\n' ' ')"
 expected="$(cd "$data" && find thumbs images -type f -name "${patient}_*" | sort | tr '\n' ' ')"
 check "$([ "$files" -gt 0 ] && [ -z "$different" ] && [ "$extra" = "$expected" ]; echo $?)" \
   "fetched thumbnails and images: $files files byte-identical to $data${different:+ (differ or missing:$different)}"
+
+step "wine$bits $cli_exe fetch $cjk_patient (image names in code page 936)"
+acp="$(timeout "$wine_timeout" "$WINELOADER" reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' \
+  /v ACP 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *\([0-9]*\).*/\1/p')"
+check "$([ -n "$acp" ] && [ "$acp" != 936 ]; echo $?)" "the wine prefix's ANSI code page is ${acp:-unknown}, not 936"
+cjk_check_fetch "$work/data"
 echo "$passed passed, $failed failed"
 if [ "$failed" -ne 0 ]; then
   echo "$name: FAILED (korvanelle.exe)" >&2

@@ -16,6 +16,7 @@ struct CliOptions {
     std::string target;   // patient identifier or thumbnail/image name, as typed (UTF-8)
     std::string output;   // file or folder of -o
     bool json = false;
+    bool quiet = false;  // fetch: no progress line on a terminal
 };
 
 class CCommandLine {
@@ -23,7 +24,7 @@ public:
     // False with error set when the arguments make no command.
     static bool Parse(const std::vector<std::string>& args, CliOptions& options,
                       std::string& error);
-    static const char* Usage();
+    static std::string Usage();
     // "korvanelle VERSION" and a newline.
     static const char* VersionText();
 };

@@ -1,11 +1,11 @@
 #include "CommandRunner.h"
 
+#include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <set>
 
 #include "ExitCode.h"
+#include "FileOutput.h"
 #include "PatientFormat.h"
 #include "SafeFileName.h"
 #include "TextConverter.h"
@@ -20,16 +20,10 @@ int Fail(int code, const std::string& message)
     return code;
 }
 
-bool WriteFile(const std::string& path, const void* data, std::size_t size)
+// One line of the list of files fetch prints.
+void Listed(CProgressLine& progress, std::size_t index, std::size_t count, const std::string& what)
 {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-    file.close();
-    return !file.fail();
-}
-
-void Progress(std::size_t index, std::size_t count, const std::string& what)
-{
+    progress.Clear();
     std::printf("[%zu/%zu] %s\n", index, count, what.c_str());
     std::fflush(stdout);
 }
@@ -100,27 +94,30 @@ int CCommandRunner::SaveOne(const std::string& name, bool image)
         return Fail(kExitNotAvailable, std::string(image ? "image " : "thumbnail ") +
                                            m_options.target + " not available");
     }
-    if (!WriteFile(m_options.output, bytes.data(), bytes.size())) {
+    if (!CFileOutput::Write(m_options.output, bytes.data(), bytes.size())) {
         return Fail(kExitFailure, "cannot write " + m_options.output);
     }
     return kExitOk;
 }
 
-bool CCommandRunner::Fetched(bool image, const std::string& rawName, const std::string& path,
-                             std::size_t index, std::size_t count)
+bool CCommandRunner::Fetched(const FetchItem& item, bool image, std::size_t index,
+                             std::size_t count)
 {
+    const std::string path = CFileOutput::Join(
+        CFileOutput::Join(m_options.output, image ? "images" : "thumbs"), item.fileName);
     std::vector<std::uint8_t> bytes;
     const bool found =
-        image ? m_reader.ReadImage(rawName, bytes) : m_reader.ReadThumb(rawName, bytes);
+        image ? m_reader.ReadImage(item.rawName, bytes) : m_reader.ReadThumb(item.rawName, bytes);
+    m_received += bytes.size();
     if (!found) {
-        Progress(index, count, path + ": not available");
+        Listed(m_progress, index, count, path + ": not available");
         return false;
     }
-    if (!WriteFile(path, bytes.data(), bytes.size())) {
-        Progress(index, count, path + ": cannot write");
+    if (!CFileOutput::Write(path, bytes.data(), bytes.size())) {
+        Listed(m_progress, index, count, path + ": cannot write");
         return false;
     }
-    Progress(index, count, path + " (" + std::to_string(bytes.size()) + " bytes)");
+    Listed(m_progress, index, count, path + " (" + std::to_string(bytes.size()) + " bytes)");
     return true;
 }
 
@@ -132,7 +129,7 @@ int CCommandRunner::Fetch(const std::string& id)
     }
     // Each image name once, in document order, with the file name it is saved under: names
     // that sanitise to the same file (a/b.png, a_b.png, a\b.png) get distinct files.
-    std::vector<std::pair<std::string, std::string>> images;
+    std::vector<FetchItem> images;
     std::vector<SavedFileRecord> saved;
     std::set<std::string> seen;
     CUniqueFileNames fileNames;
@@ -140,7 +137,7 @@ int CCommandRunner::Fetch(const std::string& id)
         for (const FieldRecord& field : node.fields) {
             if (field.isImage && seen.insert(field.rawValue).second) {
                 const std::string fileName = fileNames.Claim(MakeSafeFileName(field.value));
-                images.emplace_back(field.rawValue, fileName);
+                images.push_back({field.rawValue, field.value, fileName});
                 saved.push_back({field.value, "thumbs/" + fileName, "images/" + fileName});
             }
         }
@@ -152,31 +149,34 @@ int CCommandRunner::Fetch(const std::string& id)
         }
     }
 
-    const std::filesystem::path dir(m_options.output);
-    std::error_code error;
-    std::filesystem::create_directories(dir / "thumbs", error);
-    if (!error) {
-        std::filesystem::create_directories(dir / "images", error);
-    }
-    if (error) {
-        return Fail(kExitFailure, "cannot create " + m_options.output + ": " + error.message());
+    const std::string& dir = m_options.output;
+    std::string error;
+    if (!CFileOutput::CreateFolders(CFileOutput::Join(dir, "thumbs"), error) ||
+        !CFileOutput::CreateFolders(CFileOutput::Join(dir, "images"), error)) {
+        return Fail(kExitFailure, "cannot create " + dir + ": " + error);
     }
     const std::size_t count = 1 + 2 * images.size();
     const std::string json = FormatPatientJson(patient, saved);
-    const std::string jsonPath = (dir / "patient.json").string();
-    if (!WriteFile(jsonPath, json.data(), json.size())) {
+    const std::string jsonPath = CFileOutput::Join(dir, "patient.json");
+    if (!CFileOutput::Write(jsonPath, json.data(), json.size())) {
         return Fail(kExitFailure, "cannot write " + jsonPath);
     }
-    Progress(1, count, jsonPath + " (" + std::to_string(json.size()) + " bytes)");
+    Listed(m_progress, 1, count, jsonPath + " (" + std::to_string(json.size()) + " bytes)");
 
+    const auto started = std::chrono::steady_clock::now();
+    const auto progress = [&](std::size_t n, const FetchItem& item) {
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+        m_progress.Show(n, images.size(), item.name, m_received, elapsed.count());
+    };
     std::size_t index = 1;
     std::size_t missing = 0;
-    for (const auto& [rawName, fileName] : images) {
-        missing +=
-            Fetched(false, rawName, (dir / "thumbs" / fileName).string(), ++index, count) ? 0 : 1;
-        missing +=
-            Fetched(true, rawName, (dir / "images" / fileName).string(), ++index, count) ? 0 : 1;
+    for (std::size_t n = 0; n < images.size(); ++n) {
+        progress(n + 1, images[n]);
+        missing += Fetched(images[n], false, ++index, count) ? 0 : 1;
+        progress(n + 1, images[n]);
+        missing += Fetched(images[n], true, ++index, count) ? 0 : 1;
     }
+    m_progress.Clear();
     if (missing > 0) {
         return Fail(kExitNotAvailable, std::to_string(missing) + " of " + std::to_string(count) +
                                            " files not available");

@@ -89,4 +89,16 @@ std::optional<std::string> CTextConverter::FromUtf8(const std::string& utf8)
     return cp936;
 }
 
+std::wstring CTextConverter::ToUtf16(const std::string& utf8)
+{
+    // Without MB_ERR_INVALID_CHARS: a stray byte costs one U+FFFD, never the whole name.
+    const int size = static_cast<int>(utf8.size());
+    const int count = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(count > 0 ? count : 0), L'\0');
+    if (count > 0) {
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), count);
+    }
+    return wide;
+}
+
 }  // namespace korv::cli

@@ -1,16 +1,36 @@
 #include "UniqueFileNames.h"
 
+#include "Utf8.h"
+
 namespace korv::cli {
 namespace {
 
-std::string Folded(std::string name)
+// The upper-case letters code page 936 has besides ASCII, folded as Windows folds them:
+// Greek, Cyrillic, fullwidth Latin and the Roman numerals. Caseless text (the Chinese
+// characters) stays as it is.
+char32_t Folded(char32_t c)
 {
-    for (char& c : name) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
+    if ((c >= 'A' && c <= 'Z') || (c >= 0x391 && c <= 0x3A9) || (c >= 0x410 && c <= 0x42F) ||
+        (c >= 0xFF21 && c <= 0xFF3A)) {
+        return c + 0x20;
     }
-    return name;
+    if (c >= 0x400 && c <= 0x40F) {
+        return c + 0x50;
+    }
+    if (c >= 0x2160 && c <= 0x216F) {
+        return c + 0x10;
+    }
+    return c;
+}
+
+// The name with every letter folded, one code point per character.
+std::u32string Folded(const std::string& name)
+{
+    std::u32string folded;
+    for (std::size_t i = 0, length = 0; i < name.size(); i += length) {
+        folded += Folded(DecodeUtf8(name, i, length));
+    }
+    return folded;
 }
 
 }  // namespace

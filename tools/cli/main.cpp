@@ -10,6 +10,7 @@
 #include "DynamicLibrary.h"
 #include "ExitCode.h"
 #include "LibraryLocator.h"
+#include "Terminal.h"
 
 int main(int argc, char** argv)
 {
@@ -21,7 +22,7 @@ int main(int argc, char** argv)
         return kExitBadArguments;
     }
     if (options.command == Command::Help) {
-        std::fputs(CCommandLine::Usage(), stdout);
+        std::fputs(CCommandLine::Usage().c_str(), stdout);
         return kExitOk;
     }
     if (options.command == Command::Version) {
@@ -36,5 +37,7 @@ int main(int argc, char** argv)
                      error.c_str());
         return kExitFailure;
     }
-    return CCommandRunner(options, api).Run();
+    // The progress line only where a person watches both streams, and never with --quiet.
+    const std::size_t columns = options.quiet ? 0 : CTerminal::Columns();
+    return CCommandRunner(options, api, columns).Run();
 }

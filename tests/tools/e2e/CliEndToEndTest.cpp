@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "JsonValue.h"
+#include "PtyProcess.h"
 #include "ServerProcess.h"
 #include "TempDataFolder.h"
 #include "TestProcess.h"
@@ -51,6 +52,32 @@ int ClosedPort()
     return ntohs(address.sin_port);
 }
 
+// What a terminal shows after the output: '\r' returns to the line's start, '\n' starts a
+// new line, any other byte overwrites the one under the cursor. The lines, "\n"-terminated.
+std::string Screen(const std::string& output)
+{
+    std::vector<std::string> lines(1);
+    std::size_t column = 0;
+    for (char c : output) {
+        if (c == '\r') {
+            column = 0;
+        } else if (c == '\n') {
+            lines.emplace_back();
+        } else if (column < lines.back().size()) {
+            lines.back()[column++] = c;
+        } else {
+            lines.back() += c;
+            ++column;
+        }
+    }
+    std::string screen;
+    for (std::string& line : lines) {
+        line.erase(line.find_last_not_of(' ') + 1);
+        screen += line + "\n";
+    }
+    return screen;
+}
+
 class CliEndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -80,6 +107,12 @@ protected:
         args.insert(args.begin(), {KORV_CLI_EXECUTABLE, "--port",
                                    std::to_string(port != 0 ? port : server.Port())});
         return RunProcess(args, std::chrono::seconds(40), {"KORVANELLE_LIB="});
+    }
+
+    PtyResult CliOnTerminal(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), {KORV_CLI_EXECUTABLE, "--port", std::to_string(server.Port())});
+        return RunInPty(args, 200, std::chrono::seconds(40), {"KORVANELLE_LIB="});
     }
 
     CServerProcess server;
@@ -155,6 +188,34 @@ TEST_F(CliEndToEndTest, FetchWritesByteIdenticalFiles)
     EXPECT_EQ(json.substr(0, showBody.size()), showBody);
     EXPECT_EQ(json.compare(showBody.size(), 13, ",\n  \"files\": "), 0)
         << json.substr(showBody.size());
+}
+
+// On a terminal fetch keeps one line updated while it works, and leaves on the screen exactly
+// the list it prints into a pipe; --quiet leaves the line out.
+TEST_F(CliEndToEndTest, FetchOnATerminalShowsOneProgressLineThatLeavesTheListAsItIs)
+{
+    StartServer({"--chunk-size", "8000"});
+    const ProcessResult piped = Cli({"fetch", "P10001", "-o", out.string()});
+    ASSERT_EQ(piped.exitCode, 0) << piped.err;
+    EXPECT_EQ(piped.out.find('\r'), std::string::npos);
+    EXPECT_EQ(piped.err, "");
+
+    const PtyResult shown = CliOnTerminal({"fetch", "P10001", "-o", out.string()});
+    ASSERT_EQ(shown.exitCode, 0) << shown.output;
+    for (const char* line :
+         {"\rimage 1 of 5  P10001_CT_1_1.png  ", "\rimage 5 of 5  P10001_DX_1_1.png  "}) {
+        EXPECT_NE(shown.output.find(line), std::string::npos) << line << "\n" << shown.output;
+    }
+    // The list with the line gone: the last line is cleared, so the screen ends blank.
+    EXPECT_EQ(Screen(shown.output), piped.out + "\n");
+
+    const PtyResult quiet = CliOnTerminal({"fetch", "P10001", "-o", out.string(), "--quiet"});
+    ASSERT_EQ(quiet.exitCode, 0) << quiet.output;
+    std::string expected;
+    for (char c : piped.out) {
+        expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    }
+    EXPECT_EQ(quiet.output, expected);
 }
 
 // Image names that all sanitise to the file a_b.png (case aside): each must land in a file
