@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "Delivered.h"
 #include "LoopPump.h"
 #include "RawPeer.h"
 #include "platform/AsyncSocket.h"
@@ -246,8 +246,9 @@ TEST_F(AsyncSocketTest, DataAnotherHandlerTookIsNotAnnounced)
     };
     ASSERT_TRUE(peerB.Write(std::string("bbbbbbbb")));
     ASSERT_TRUE(peerA.Write(std::string("a")));
-    // Let both arrive before the loop looks, so that one wait reports both.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // Both queued before the loop looks, so that one wait reports both.
+    ASSERT_TRUE(WaitUntilDelivered(peerA));
+    ASSERT_TRUE(WaitUntilDelivered(peerB));
     ASSERT_TRUE(PumpUntil(m_loop, [&] { return first.Has("receive|0"); }));
     PumpFor(m_loop, 30);
     EXPECT_EQ(taken, "bbbbbbbb");
@@ -376,6 +377,8 @@ TEST_F(AsyncSocketTest, AHandlerMayDestroyASocketWhoseNotificationIsDue)
     second->m_onReceive = [&] { first.reset(); };
     ASSERT_TRUE(peerA.Write(std::string("a")));
     ASSERT_TRUE(peerB.Write(std::string("b")));
+    ASSERT_TRUE(WaitUntilDelivered(peerA));
+    ASSERT_TRUE(WaitUntilDelivered(peerB));
     ASSERT_TRUE(PumpUntil(m_loop, [&] { return !first || !second; }));
     PumpFor(m_loop, 20);
     EXPECT_TRUE(!first != !second);
