@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "Delivered.h"
+#include "SocketQueues.h"
 #include "LoopPump.h"
 #include "RawPeer.h"
 #include "platform/AsyncSocket.h"
@@ -274,6 +274,19 @@ TEST_F(AsyncSocketTest, OnSendFollowsAWouldBlockOnceTheSocketDrains)
         result = m_socket.Send(chunk.data(), static_cast<int>(chunk.size()));
     ASSERT_EQ(result, SOCKET_ERROR);
     ASSERT_EQ(CAsyncSocket::GetLastError(), WSAEWOULDBLOCK);
+    // Bytes sent before the would-block may still be acknowledged and free room, and then
+    // OnSend is right. Fill again until the socket is full with nothing in flight: it then
+    // stays full until the peer reads.
+    const int fd = LocalEndOf(peer);
+    ASSERT_GE(fd, 0);
+    for (int refill = 0;; ++refill) {
+        ASSERT_TRUE(WaitUntilNothingInFlight(fd));
+        if (!IsWritable(fd))
+            break;
+        ASSERT_LT(refill, 100);
+        while (m_socket.Send(chunk.data(), static_cast<int>(chunk.size())) != SOCKET_ERROR) {}
+        ASSERT_EQ(CAsyncSocket::GetLastError(), WSAEWOULDBLOCK);
+    }
     PumpFor(m_loop, 20);
     EXPECT_FALSE(m_socket.Has("send|0"));  // still full: nothing to report
 
