@@ -1,10 +1,8 @@
 #include "ExportsFixture.h"
 #include "LoopbackPort.h"
+#include "ServerCloseArrived.h"
 
 #include "transport/MsgTypes.h"
-
-#include <chrono>
-#include <thread>
 
 TEST_F(ExportsTest, EveryExportFailsWithoutTouchingBuffersWhenNotConnected)
 {
@@ -67,12 +65,25 @@ TEST_F(ExportsTest, ConnectDisconnectConnectWorksAndDisconnectTwiceIsHarmless)
 
 TEST_F(ExportsTest, AfterTheServerClosesConnectIsRefusedUntilDisconnect)
 {
-    ServePatient(SamplePatient());
+    const std::string patient = SamplePatient();
+    const auto thumb = PatternBytes(300, 7);
+    server.SetHandler([patient, thumb](const FakeRequest& request) {
+        if (request.type == MSG_THUMB_REQUEST)
+            return std::vector<FakeFrame>{FakeFrame::ThumbData(request.name, thumb)};
+        return request.type == MSG_QUERY ? QueryReplyChunks(patient, 4096)
+                                         : std::vector<FakeFrame>();
+    });
     ASSERT_EQ(ConnectToServer(), 1);
     ASSERT_EQ(lib->OpenPatient("H001"), 1);
+    bool ok = false;
+    ASSERT_EQ(ReadBytes(lib->GetThumbData, "t", ok), thumb);
     server.CloseClients();
     ASSERT_TRUE(server.Flush(5000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(WaitUntilServerCloseArrived(server.Port()));
+    // The held thumbnail comes back through the socket thread without the server: a round
+    // trip through its loop, which serves the close, already there, first.
+    ASSERT_EQ(ReadBytes(lib->GetThumbData, "t", ok), thumb);
+    EXPECT_EQ(server.RequestCount(MSG_THUMB_REQUEST), 1u);
 
     EXPECT_EQ(ConnectToServer(), 0);
     // The document already loaded stays readable.

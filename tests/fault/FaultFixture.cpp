@@ -27,12 +27,14 @@ void FaultTest::TearDown()
     m_faulty.Stop();
 }
 
-void FaultTest::ConnectToFaulty(const std::string& fault)
+void FaultTest::ConnectToFaulty(const std::string& fault, const std::vector<std::string>& options)
 {
     ASSERT_NE(s_session, nullptr);
     lib = s_session->Library();
     ASSERT_NE(lib, nullptr) << "client library not loaded";
-    ASSERT_TRUE(m_faulty.Start(s_session->DataDir(), {"--fault", fault, "--chunk-size", "4096"}));
+    std::vector<std::string> arguments{"--fault", fault, "--chunk-size", "4096"};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    ASSERT_TRUE(m_faulty.Start(s_session->DataDir(), arguments));
     int connected = 0;
     EXPECT_LE(TimeOf([&] { connected = lib->Connect("127.0.0.1", m_faulty.Port()); }),
               korv::test::kConnectBound);

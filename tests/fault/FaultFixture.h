@@ -17,8 +17,9 @@ protected:
     static void TearDownTestSuite();
     void TearDown() override;
 
-    // Starts the server with --fault name (images in 4096-byte chunks) and connects to it.
-    void ConnectToFaulty(const std::string& fault);
+    // Starts the server with --fault name (images in 4096-byte chunks) and the further
+    // options, and connects to it.
+    void ConnectToFaulty(const std::string& fault, const std::vector<std::string>& options = {});
     // Each export under its bound; the result of the call.
     int OpenPatient();
     bool FetchThumb(std::vector<std::uint8_t>& bytes);

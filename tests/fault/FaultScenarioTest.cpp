@@ -114,7 +114,11 @@ TEST_F(FaultTest, RepliesForNamesNotAskedFor)
 
 TEST_F(FaultTest, RepliesAfterTheLibraryGaveUp)
 {
-    ConnectToFaulty("late-reply");
+    // Each reply frame 6.5 s after the last: the thumbnail's comes 1.5 s after its 5 s wait
+    // has ended, the patient's (queued behind it) 2 s before its 10 s wait would; the
+    // server's default of 5.5 s would leave the first margin at half a second of a busy
+    // machine's scheduling.
+    ConnectToFaulty("late-reply", {"--delay-ms", "6500"});
     Bytes bytes;
     EXPECT_FALSE(FetchThumb(bytes));
     // The thumbnail's reply lands while the patient is awaited; it is the right thumbnail,

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "SocketQueues.h"
 #include "LoopPump.h"
 #include "RawPeer.h"
 #include "platform/AsyncSocket.h"
@@ -246,8 +246,9 @@ TEST_F(AsyncSocketTest, DataAnotherHandlerTookIsNotAnnounced)
     };
     ASSERT_TRUE(peerB.Write(std::string("bbbbbbbb")));
     ASSERT_TRUE(peerA.Write(std::string("a")));
-    // Let both arrive before the loop looks, so that one wait reports both.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // Both queued before the loop looks, so that one wait reports both.
+    ASSERT_TRUE(WaitUntilDelivered(peerA));
+    ASSERT_TRUE(WaitUntilDelivered(peerB));
     ASSERT_TRUE(PumpUntil(m_loop, [&] { return first.Has("receive|0"); }));
     PumpFor(m_loop, 30);
     EXPECT_EQ(taken, "bbbbbbbb");
@@ -273,6 +274,19 @@ TEST_F(AsyncSocketTest, OnSendFollowsAWouldBlockOnceTheSocketDrains)
         result = m_socket.Send(chunk.data(), static_cast<int>(chunk.size()));
     ASSERT_EQ(result, SOCKET_ERROR);
     ASSERT_EQ(CAsyncSocket::GetLastError(), WSAEWOULDBLOCK);
+    // Bytes sent before the would-block may still be acknowledged and free room, and then
+    // OnSend is right. Fill again until the socket is full with nothing in flight: it then
+    // stays full until the peer reads.
+    const int fd = LocalEndOf(peer);
+    ASSERT_GE(fd, 0);
+    for (int refill = 0;; ++refill) {
+        ASSERT_TRUE(WaitUntilNothingInFlight(fd));
+        if (!IsWritable(fd))
+            break;
+        ASSERT_LT(refill, 100);
+        while (m_socket.Send(chunk.data(), static_cast<int>(chunk.size())) != SOCKET_ERROR) {}
+        ASSERT_EQ(CAsyncSocket::GetLastError(), WSAEWOULDBLOCK);
+    }
     PumpFor(m_loop, 20);
     EXPECT_FALSE(m_socket.Has("send|0"));  // still full: nothing to report
 
@@ -376,6 +390,8 @@ TEST_F(AsyncSocketTest, AHandlerMayDestroyASocketWhoseNotificationIsDue)
     second->m_onReceive = [&] { first.reset(); };
     ASSERT_TRUE(peerA.Write(std::string("a")));
     ASSERT_TRUE(peerB.Write(std::string("b")));
+    ASSERT_TRUE(WaitUntilDelivered(peerA));
+    ASSERT_TRUE(WaitUntilDelivered(peerB));
     ASSERT_TRUE(PumpUntil(m_loop, [&] { return !first || !second; }));
     PumpFor(m_loop, 20);
     EXPECT_TRUE(!first != !second);

@@ -1,14 +1,13 @@
 #include "FakeServer.h"
 #include "LoopbackPort.h"
+#include "ServerCloseArrived.h"
 #include "KorvanelleClient.h"
 #include "api/ErrorTexts.h"
 #include "api/ModuleState.h"
 #include "thread/RptSockThread.h"
+#include "thread/ThreadMessages.h"
 
 #include <gtest/gtest.h>
-
-#include <chrono>
-#include <thread>
 
 class ConnectErrorTest : public ::testing::Test {
 protected:
@@ -63,8 +62,13 @@ TEST_F(ConnectErrorTest, ServerCloseKeepsTheThreadConnectedUntilDisconnect)
     ASSERT_EQ(ConnectToServer(), 1);
     server.CloseClients();
     ASSERT_TRUE(server.Flush(5000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(WaitUntilServerCloseArrived(server.Port()));
     ASSERT_NE(g_pRptSockThread, nullptr);
+    // A message the thread answers at once, posted after the close had arrived: its loop
+    // serves the close first, so once the answer is there the thread has seen the close.
+    g_pRptSockThread->m_evStarted.Reset();
+    g_pRptSockThread->Post(WM_RPT_STARTED, 0, 0);
+    ASSERT_TRUE(g_pRptSockThread->m_evStarted.Wait(5000));
     EXPECT_TRUE(g_pRptSockThread->m_bConnected);
     EXPECT_EQ(ConnectToServer(), 0);
     EXPECT_EQ(g_strLastError, kErrNotClosed);

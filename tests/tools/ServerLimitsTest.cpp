@@ -68,8 +68,11 @@ protected:
 
     void TearDown() override { server.Stop(); }
 
-    // What a legitimate client must get, each answer complete and correct.
-    void ExpectServedCorrectly(CRawClient& client)
+    // What a legitimate client must get, each answer complete and correct. Without the big
+    // image every reply fits the socket buffers at once, so no reply waits on the client's
+    // reading: for a short idle time-out, which a client kept from reading that long by the
+    // machine's load would rightly run out.
+    void ExpectServedCorrectly(CRawClient& client, bool withBigImage = true)
     {
         constexpr auto kHangGuard = std::chrono::seconds(30);
         ASSERT_TRUE(client.SendQuery("HISID", "P1"));
@@ -91,6 +94,9 @@ protected:
         EXPECT_EQ(std::string(thumbReply->bytes.begin(), thumbReply->bytes.end()), thumb);
 
         for (const auto* image : {&big, &small}) {
+            if (image == &big && !withBigImage) {
+                continue;
+            }
             ASSERT_TRUE(client.SendImageRequest(image == &big ? "big.png" : "small.png"));
             std::vector<std::uint8_t> bytes(image->size());
             std::size_t received = 0;
@@ -174,7 +180,7 @@ TEST_F(ServerLimitsTest, IdleClientBetweenRequestsStaysConnectedAndAStalledFrame
     ASSERT_TRUE(idle.ReadFrame());
     std::this_thread::sleep_for(
         std::chrono::milliseconds(600));  // three time-outs with nothing owed
-    ExpectServedCorrectly(idle);
+    ExpectServedCorrectly(idle, false);
 }
 
 TEST_F(ServerLimitsTest, IgnoredFramesAreCountedNotLoggedOneByOne)
