@@ -4,6 +4,7 @@
 
 #include "LoopPump.h"
 #include "RawPeer.h"
+#include "SocketQueues.h"
 #include "platform/AsyncSocket.h"
 #include "platform/MessageLoop.h"
 
@@ -184,7 +185,7 @@ TEST_F(MessageLoopTest, DataKnownToBeQueuedStarvesNeitherMessagesNorOtherSockets
     RawPeer sippingPeer = m_listener.Accept();
     ASSERT_TRUE(PumpUntil(m_loop, [&] { return sipping.m_nConnects == 1; }));
     ASSERT_TRUE(sippingPeer.Write(std::string(kBytes, 's')));
-    ASSERT_TRUE(sippingPeer.WaitDelivered());
+    ASSERT_TRUE(WaitUntilDelivered(sippingPeer));
     ASSERT_TRUE(m_loop.GetMessage(&msg, 2000));
     ASSERT_EQ(msg.message, kServedMark);
 
@@ -209,7 +210,7 @@ TEST_F(MessageLoopTest, DataKnownToBeQueuedStarvesNeitherMessagesNorOtherSockets
 
     // Its data, once the kernel has queued it there.
     ASSERT_TRUE(otherPeer.Write(std::string("x")));
-    ASSERT_TRUE(otherPeer.WaitDelivered());
+    ASSERT_TRUE(WaitUntilDelivered(otherPeer));
     before = sipping.m_nReceives;
     ASSERT_TRUE(m_loop.GetMessage(&msg, 2000));
     EXPECT_EQ(msg.message, kServedMark);

@@ -2,14 +2,11 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <linux/sockios.h>
 #include <netinet/in.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -51,24 +48,6 @@ public:
         return Write(bytes.data(), bytes.size());
     }
     bool Write(const std::string& text) { return Write(text.data(), text.size()); }
-
-    // Waits until the other end's kernel has acknowledged every byte written, so that they
-    // are queued at the socket under test whether or not its thread has looked yet. The
-    // wait is the kernel's, not the test's: nothing is pumped meanwhile.
-    bool WaitDelivered(int limitMs = 5000) const
-    {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-        for (;;) {
-            int unacknowledged = 0;
-            if (::ioctl(m_fd, SIOCOUTQ, &unacknowledged) != 0)
-                return false;
-            if (unacknowledged == 0)
-                return true;
-            if (std::chrono::steady_clock::now() >= end)
-                return false;
-            ::usleep(200);
-        }
-    }
 
     // Appends whatever has arrived, without waiting; false once the stream has ended.
     bool ReadAvailable(std::vector<unsigned char>* into)
