@@ -71,6 +71,14 @@ class TestWalk:
         with pytest.raises(ValueError):
             client.open_patient("\U0001F600")
 
+    def test_text_with_a_nul_is_refused_not_shortened(self, client):
+        # The library would take "P10001" and answer with that patient's tree.
+        for text in ("P10001\0P10002", b"P10001\0P10002"):
+            with pytest.raises(ValueError):
+                client.open_patient(text)
+        with pytest.raises(ValueError):
+            client.image("P10001_CT_1_1.png\0other")
+
 
 class TestConnection:
     def test_closed_client_refuses_and_close_twice_is_safe(self, library_path, server_port):

@@ -26,13 +26,21 @@ def _decode(raw):
 
 
 def _encode(text):
-    """str -> code page 936 bytes; bytes pass as they are."""
+    """str -> code page 936 bytes; bytes pass as they are.
+
+    A NUL is refused: the library would read the text only up to it, and answer for a
+    shorter identifier or name than the one asked for.
+    """
     if isinstance(text, (bytes, bytearray)):
-        return bytes(text)
-    try:
-        return str(text).encode(ENCODING)
-    except UnicodeEncodeError as error:
-        raise ValueError("%r cannot be written in code page 936" % (text,)) from error
+        raw = bytes(text)
+    else:
+        try:
+            raw = str(text).encode(ENCODING)
+        except UnicodeEncodeError as error:
+            raise ValueError("%r cannot be written in code page 936" % (text,)) from error
+    if b"\0" in raw:
+        raise ValueError("%r holds a NUL, which ends the text for the library" % (text,))
+    return raw
 
 
 class Field:
