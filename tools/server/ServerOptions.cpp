@@ -82,9 +82,9 @@ void Declare(CLI::App& app, ServerOptions& options)
                " (which waits 5500 ms before each reply message unless --delay-ms is given)")
         ->type_name("NAME");
     Number(app, "--max-connections", options.maxConnections, 1, 1000000,
-           "clients served at once (default: as many as the descriptor limit, raised to its "
-           "hard limit, gives a socket and a file each, at most 4096); when full, a new client "
-           "takes the place of the one that has gone longest without completing a request");
+           "clients served at once (default: what the descriptor limit, raised to its hard "
+           "limit, allows, at most 4096); when full, a new client takes the place of a stalled "
+           "one");
     Number(app, "--max-queued", options.maxQueuedJobs, 1, 1000000,
            "requests waiting for replies over all clients (default 1024; a client with none "
            "waiting may always add one)");
@@ -107,7 +107,7 @@ const char* CServerOptions::Usage()
         CLI::App app("Serves patients/<HISID>.xml, thumbs/<name> and images/<name> from DIR.",
                      "korvanelle-server");
         Declare(app, options);
-        return "usage: korvanelle-server --data DIR [options]\n\n" + app.help();
+        return app.help();
     }();
     return usage.c_str();
 }
