@@ -233,6 +233,31 @@ TEST_F(ServerStalledFloodTest, StalledClientsGiveWayOldestFirstAndServedOnesStay
     EXPECT_EQ(SumAfter(log, "for new ones ("), kStalled - 2) << log;
 }
 
+TEST_F(ServerStalledFloodTest, DescriptorsRunningOutBelowTheConnectionLimitLockNobodyOut)
+{
+    // The server inherits 40 open descriptors, so accepting fails (EMFILE) well before the 24
+    // clients its limit of 64 would carry.
+    std::vector<int> inherited;
+    for (int i = 0; i < 40; ++i) {
+        inherited.push_back(::open("/dev/null", O_RDONLY));
+        ASSERT_GE(inherited.back(), 0);
+    }
+    server.LimitDescriptors(64, 64);
+    const bool started =
+        server.Start(kSample, {"--first-frame-timeout-ms", "60000", "--idle-timeout-ms", "60000"});
+    for (const int fd : inherited) {
+        ::close(fd);
+    }
+    ASSERT_TRUE(started) << server.Log();
+    AddStalled(30);
+    const auto took = ServeNewClient();
+    EXPECT_LT(took, std::chrono::seconds(10));
+    CRawClient second;
+    ASSERT_TRUE(second.Connect(server.Port()));
+    ExpectPatient(second, "P10002");
+    EXPECT_NE(server.Log().find("out of descriptors with "), std::string::npos) << server.Log();
+}
+
 TEST_F(ServerStalledFloodTest, ClientWithoutACompleteFirstFrameIsClosedInTime)
 {
     ASSERT_TRUE(server.Start(kSample, {"--first-frame-timeout-ms", "300"})) << server.Log();

@@ -187,8 +187,15 @@ void CServer::AcceptAll(Clock::time_point now)
                                  SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
             const int failure = errno;
-            // Out of descriptors below the connection limit (files of replies hold them): a
-            // client that is not being served gives way, and the accept is tried again.
+            if (failure == EMFILE && live > 1 && live - 1 < m_maxConnections) {
+                // The descriptors ran out below the connection limit (the server was started
+                // holding some): one client fewer keeps a descriptor free for a reply's file.
+                m_maxConnections = live - 1;
+                m_evictions.SetMaxConnections(m_maxConnections);
+                Log("out of descriptors with " + std::to_string(live) +
+                    " clients; serving at most " + std::to_string(m_maxConnections) + " at once");
+            }
+            // A client that is not being served gives way, and the accept is tried again.
             if ((failure == EMFILE || failure == ENFILE) &&
                 MakeRoom(order, ordered, polled, kIdleTier, accepted, now)) {
                 --live;
