@@ -249,11 +249,14 @@ TEST_F(ServerStalledFloodTest, DescriptorsRunningOutBelowTheConnectionLimitLockN
         ::close(fd);
     }
     ASSERT_TRUE(started) << server.Log();
+    // Served once before the descriptors run out: the undefined-behaviour sanitizer needs one
+    // to check a virtual call the first time it sees the object's type.
+    ServeNewClient();
     AddStalled(30);
     const auto took = ServeNewClient();
-    EXPECT_LT(took, std::chrono::seconds(10));
+    EXPECT_LT(took, std::chrono::seconds(10)) << server.Log();
     CRawClient second;
-    ASSERT_TRUE(second.Connect(server.Port()));
+    ASSERT_TRUE(second.Connect(server.Port())) << server.Log();
     ExpectPatient(second, "P10002");
     EXPECT_NE(server.Log().find("out of descriptors with "), std::string::npos) << server.Log();
 }
