@@ -173,6 +173,7 @@ void CServer::AcceptAll(Clock::time_point now)
     std::size_t accepted = 0;
     std::vector<std::size_t> order;
     bool ordered = false;
+    bool retried = false;  // after running out of descriptors
     for (;;) {
         if (live >= m_maxConnections) {
             // Full: the next client takes the place of the one that gives way first.
@@ -195,10 +196,12 @@ void CServer::AcceptAll(Clock::time_point now)
                 Log("out of descriptors with " + std::to_string(live) +
                     " clients; serving at most " + std::to_string(m_maxConnections) + " at once");
             }
-            // A client that is not being served gives way, and the accept is tried again.
-            if ((failure == EMFILE || failure == ENFILE) &&
+            // A client that is not being served gives way, and the accept is tried again, once:
+            // when that fails too, the descriptors went elsewhere (ENFILE: other processes).
+            if ((failure == EMFILE || failure == ENFILE) && !retried &&
                 MakeRoom(order, ordered, polled, kIdleTier, accepted, now)) {
                 --live;
+                retried = true;
                 continue;
             }
             if (failure == EMFILE || failure == ENFILE || failure == ENOBUFS || failure == ENOMEM) {
@@ -216,6 +219,7 @@ void CServer::AcceptAll(Clock::time_point now)
             std::chrono::milliseconds(m_options.firstFrameTimeoutMs)));
         ++live;
         ++accepted;
+        retried = false;
     }
     std::erase(m_clients, nullptr);
 }
