@@ -25,10 +25,23 @@ constexpr std::chrono::milliseconds kBusyRetry(50);
 
 CClientConnection::CClientConnection(int fd, std::string peer, CRequestHandler& handler,
                                      std::chrono::milliseconds delay, CJobQuota& quota,
-                                     std::chrono::milliseconds idleTimeout)
+                                     std::chrono::milliseconds idleTimeout,
+                                     std::chrono::milliseconds firstFrameTimeout)
     : m_fd(fd), m_peer(std::move(peer)), m_handler(handler), m_delay(delay), m_quota(quota),
-      m_idleTimeout(idleTimeout), m_ignored(m_peer)
+      m_idleTimeout(idleTimeout), m_firstFrameTimeout(firstFrameTimeout), m_ignored(m_peer),
+      m_lastFrame(Clock::now())
 {}
+
+CClientConnection::EvictionRank CClientConnection::Rank() const
+{
+    if (!m_anyRequest) {
+        return {kTierStalled, m_lastFrame};
+    }
+    if (m_jobs.empty() && !WantsWrite() && !m_closing) {
+        return {1, m_lastFrame};
+    }
+    return {2, WantsWrite() ? std::max(m_lastFrame, m_lastSent) : m_lastFrame};
+}
 
 CClientConnection::~CClientConnection()
 {
@@ -67,6 +80,10 @@ std::optional<CClientConnection::Clock::time_point> CClientConnection::IdleDeadl
     if (WantsWrite() && (!deadline || m_lastSent + m_idleTimeout < *deadline)) {
         deadline = m_lastSent + m_idleTimeout;
     }
+    // m_lastFrame is the connect time until the first frame completes.
+    if (!m_anyFrame && (!deadline || m_lastFrame + m_firstFrameTimeout < *deadline)) {
+        deadline = m_lastFrame + m_firstFrameTimeout;
+    }
     return deadline;
 }
 
@@ -79,6 +96,11 @@ bool CClientConnection::CheckIdle(Clock::time_point now)
     const auto deadline = IdleDeadline();
     if (!deadline || now < *deadline) {
         return true;
+    }
+    if (!m_anyFrame && m_lastFrame + m_firstFrameTimeout <= now) {
+        Log(m_peer + " completed no frame within " + std::to_string(m_firstFrameTimeout.count()) +
+            " ms of connecting; closing the connection");
+        return false;
     }
     const auto ms = std::to_string(m_idleTimeout.count());
     if (WantsWrite() && m_lastSent + m_idleTimeout <= now) {
@@ -154,10 +176,13 @@ bool CClientConnection::TakeFrames(Clock::time_point now)
         }
         // The next frame starts now at the earliest.
         m_frameStarted = now;
+        m_lastFrame = now;
+        m_anyFrame = true;
         if (!CRequestHandler::IsRequest(request->type)) {
             m_ignored.Note(request->type, now);
             continue;
         }
+        m_anyRequest = true;
         if (auto job = m_handler.Handle(*request, m_peer)) {
             if (m_jobs.empty()) {
                 m_nextDue = now + m_delay;

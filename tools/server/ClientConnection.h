@@ -23,10 +23,12 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // quota counts the requests queued over all clients; idleTimeout closes a client that
-    // leaves a frame unfinished or does not take its replies for that long.
+    // leaves a frame unfinished or does not take its replies for that long, firstFrameTimeout
+    // one that has not completed a frame that long after connecting.
     CClientConnection(int fd, std::string peer, CRequestHandler& handler,
                       std::chrono::milliseconds delay, CJobQuota& quota,
-                      std::chrono::milliseconds idleTimeout);
+                      std::chrono::milliseconds idleTimeout,
+                      std::chrono::milliseconds firstFrameTimeout);
     ~CClientConnection();
     CClientConnection(const CClientConnection&) = delete;
     CClientConnection& operator=(const CClientConnection&) = delete;
@@ -42,6 +44,18 @@ public:
     // False (and logged) when the client has stalled in the middle of a frame, or has not taken
     // any of its pending replies, for the idle time-out.
     bool CheckIdle(Clock::time_point now);
+    // Which client gives way to a new one when the server is full, lowest first: those that
+    // have not completed a request, then those idle between requests, then those with a reply
+    // in progress or a request waiting; within each, the one that has gone longest without
+    // completing a frame (or, while served, without taking output).
+    struct EvictionRank {
+        int tier = 0;
+        Clock::time_point lastProgress{};
+        auto operator<=>(const EvictionRank&) const = default;
+    };
+    static constexpr int kTierStalled = 0;
+    EvictionRank Rank() const;
+
     // Logs the frames ignored since the last line; before the connection's last line.
     void FlushLog() { m_ignored.Flush(); }
 
@@ -65,6 +79,7 @@ private:
     std::chrono::milliseconds m_delay;
     CJobQuota& m_quota;
     std::chrono::milliseconds m_idleTimeout;
+    std::chrono::milliseconds m_firstFrameTimeout;
     CIgnoredFrameLog m_ignored;
     CFrameReader m_reader;
     std::deque<std::unique_ptr<CReplyJob>> m_jobs;
@@ -75,6 +90,9 @@ private:
     bool m_closing = false;  // a reply ended the connection: close once the output is out
     Clock::time_point m_frameStarted{};  // when the unfinished frame's first bytes came
     Clock::time_point m_lastSent{};      // when output last went out, or became pending
+    Clock::time_point m_lastFrame;       // when a frame last completed (or the client connected)
+    bool m_anyFrame = false;             // a frame has completed
+    bool m_anyRequest = false;           // a request has completed
 };
 
 }  // namespace korv::server

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/resource.h>
@@ -21,6 +22,22 @@ using Clock = CClientConnection::Clock;
 // Descriptors kept aside from the clients: standard streams, the data folders, the listening
 // socket, the stop signal's pipe and some room.
 constexpr rlim_t kReservedDescriptors = 16;
+// The default connection limit where the descriptor limit allows more: each client may hold
+// about 200 KiB of unfinished input and pending output.
+constexpr std::size_t kDefaultMostConnections = 4096;
+constexpr int kIdleTier = 1;  // CClientConnection::Rank: not being served
+constexpr int kAnyTier = 2;
+
+// Stalled clients are closed to make room, so the more descriptors the better.
+void RaiseDescriptorLimit()
+{
+    rlimit descriptors{};
+    if (::getrlimit(RLIMIT_NOFILE, &descriptors) == 0 &&
+        descriptors.rlim_cur < descriptors.rlim_max && descriptors.rlim_max != RLIM_INFINITY) {
+        descriptors.rlim_cur = descriptors.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &descriptors);
+    }
+}
 
 std::string PeerName(const sockaddr_in& address)
 {
@@ -54,6 +71,16 @@ bool CServer::Start(std::string& error)
         error = std::string("cannot set up signal handling: ") + std::strerror(errno);
         return false;
     }
+    RaiseDescriptorLimit();
+    m_maxConnections = MaxConnections();
+    m_evictions.SetMaxConnections(m_maxConnections);
+    rlimit descriptors{};
+    ::getrlimit(RLIMIT_NOFILE, &descriptors);
+    Log("serving at most " + std::to_string(m_maxConnections) +
+        " clients at once (descriptor limit " +
+        (descriptors.rlim_cur == RLIM_INFINITY ? std::string("unlimited")
+                                               : std::to_string(descriptors.rlim_cur)) +
+        ")");
     return Listen(error);
 }
 
@@ -91,49 +118,110 @@ bool CServer::Listen(std::string& error)
 
 std::size_t CServer::MaxConnections() const
 {
-    auto limit = static_cast<std::size_t>(m_options.maxConnections);
     rlimit descriptors{};
-    if (::getrlimit(RLIMIT_NOFILE, &descriptors) == 0 && descriptors.rlim_cur != RLIM_INFINITY) {
-        const rlim_t spare = descriptors.rlim_cur > kReservedDescriptors
-                                 ? descriptors.rlim_cur - kReservedDescriptors
-                                 : 2;
-        limit = std::min(limit, static_cast<std::size_t>(std::max<rlim_t>(spare / 2, 1)));
+    if (::getrlimit(RLIMIT_NOFILE, &descriptors) != 0 || descriptors.rlim_cur == RLIM_INFINITY) {
+        return static_cast<std::size_t>(m_options.maxConnections);
     }
-    return limit;
+    const rlim_t spare = descriptors.rlim_cur > kReservedDescriptors
+                             ? descriptors.rlim_cur - kReservedDescriptors
+                             : 2;
+    const auto carried = static_cast<std::size_t>(std::max<rlim_t>(spare / 2, 1));
+    return std::min(carried, m_options.maxConnectionsGiven
+                                 ? static_cast<std::size_t>(m_options.maxConnections)
+                                 : kDefaultMostConnections);
 }
 
-void CServer::AcceptAll()
+bool CServer::MakeRoom(std::vector<std::size_t>& order, bool& ordered, std::size_t polled,
+                       int maxTier, std::size_t acceptedSoFar, Clock::time_point now)
 {
-    const std::size_t maxConnections = MaxConnections();
-    for (;;) {
-        if (m_clients.size() >= maxConnections) {
-            // Further clients wait in the listen backlog until a connection closes.
-            if (!m_atConnectionLimit) {
-                Log("serving " + std::to_string(m_clients.size()) +
-                    " clients, the most at once; others wait");
-                m_atConnectionLimit = true;
+    if (!ordered) {
+        std::vector<std::pair<CClientConnection::EvictionRank, std::size_t>> ranked;
+        for (std::size_t i = 0; i < polled; ++i) {
+            if (m_clients[i]) {
+                ranked.emplace_back(m_clients[i]->Rank(), i);
             }
-            return;
         }
-        m_atConnectionLimit = false;
+        // The next to give way at the back.
+        std::sort(ranked.begin(), ranked.end(), std::greater<>());
+        for (const auto& entry : ranked) {
+            order.push_back(entry.second);
+        }
+        ordered = true;
+    }
+    if (order.empty()) {
+        return false;
+    }
+    std::unique_ptr<CClientConnection>& victim = m_clients[order.back()];
+    const CClientConnection::EvictionRank rank = victim->Rank();
+    // A client accepted in this round may be a stalled one too, but it has not been read yet:
+    // the next round tells, instead of closing one being served in its place.
+    const bool stalled = rank.tier == CClientConnection::kTierStalled;
+    if (rank.tier > maxTier || (!stalled && acceptedSoFar != 0)) {
+        return false;
+    }
+    order.pop_back();
+    m_evictions.Note(stalled, now);
+    victim.reset();
+    return true;
+}
+
+void CServer::AcceptAll(Clock::time_point now)
+{
+    // Everyone here was served in this round, so what it sent has been read.
+    const std::size_t polled = m_clients.size();
+    std::size_t live = polled;
+    std::size_t accepted = 0;
+    std::vector<std::size_t> order;
+    bool ordered = false;
+    bool retried = false;  // after running out of descriptors
+    for (;;) {
+        if (live >= m_maxConnections) {
+            // Full: the next client takes the place of the one that gives way first.
+            if (!MakeRoom(order, ordered, polled, kAnyTier, accepted, now)) {
+                break;
+            }
+            --live;
+        }
         sockaddr_in address{};
         socklen_t length = sizeof address;
         const int fd = ::accept4(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length,
                                  SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
-            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-                // The pending connection stays queued; back off instead of spinning on it.
-                Log(std::string("cannot accept a client: ") + std::strerror(errno));
-                m_acceptPausedUntil = Clock::now() + std::chrono::milliseconds(100);
+            const int failure = errno;
+            if (failure == EMFILE && live > 1 && live - 1 < m_maxConnections) {
+                // The descriptors ran out below the connection limit (the server was started
+                // holding some): one client fewer keeps a descriptor free for a reply's file.
+                m_maxConnections = live - 1;
+                m_evictions.SetMaxConnections(m_maxConnections);
+                Log("out of descriptors with " + std::to_string(live) +
+                    " clients; serving at most " + std::to_string(m_maxConnections) + " at once");
             }
-            return;
+            // A client that is not being served gives way, and the accept is tried again, once:
+            // when that fails too, the descriptors went elsewhere (ENFILE: other processes).
+            if ((failure == EMFILE || failure == ENFILE) && !retried &&
+                MakeRoom(order, ordered, polled, kIdleTier, accepted, now)) {
+                --live;
+                retried = true;
+                continue;
+            }
+            if (failure == EMFILE || failure == ENFILE || failure == ENOBUFS || failure == ENOMEM) {
+                // The pending connection stays queued; back off instead of spinning on it.
+                Log(std::string("cannot accept a client: ") + std::strerror(failure));
+                m_acceptPausedUntil = now + std::chrono::milliseconds(100);
+            }
+            break;
         }
         const std::string peer = PeerName(address);
         Log(peer + " connected");
         m_clients.push_back(std::make_unique<CClientConnection>(
             fd, peer, m_handler, std::chrono::milliseconds(m_options.delayMs), m_quota,
-            std::chrono::milliseconds(m_options.idleTimeoutMs)));
+            std::chrono::milliseconds(m_options.idleTimeoutMs),
+            std::chrono::milliseconds(m_options.firstFrameTimeoutMs)));
+        ++live;
+        ++accepted;
+        retried = false;
     }
+    std::erase(m_clients, nullptr);
 }
 
 int CServer::Run()
@@ -144,6 +232,10 @@ int CServer::Run()
         std::optional<Clock::time_point> wakeup;
         if (m_acceptPausedUntil > now) {
             wakeup = m_acceptPausedUntil;
+        }
+        m_evictions.FlushIfDue(now);
+        if (const auto line = m_evictions.NextLine(); line && (!wakeup || *line < *wakeup)) {
+            wakeup = line;
         }
         std::erase_if(m_clients, [&](const std::unique_ptr<CClientConnection>& client) {
             // Write straight away what became due; poll only for what would block.
@@ -158,7 +250,8 @@ int CServer::Run()
 
         fds.clear();
         fds.push_back({m_stop.ReadFd(), POLLIN, 0});
-        const bool mayAccept = m_acceptPausedUntil <= now && m_clients.size() < MaxConnections();
+        // Accepting goes on when full: a new client takes a stalled one's place.
+        const bool mayAccept = m_acceptPausedUntil <= now;
         fds.push_back({m_listenFd, static_cast<short>(mayAccept ? POLLIN : 0), 0});
         for (const auto& client : m_clients) {
             short events = 0;
@@ -182,10 +275,8 @@ int CServer::Run()
             return 1;
         }
         now = Clock::now();
-        if (fds[1].revents & POLLIN) {
-            AcceptAll();
-        }
-        // Clients accepted just now sit past the polled ones and wait for the next round.
+        // Clients are read before any is accepted, so that one whose request has come is not
+        // taken for a stalled one.
         for (std::size_t i = 2; i < fds.size(); ++i) {
             CClientConnection& client = *m_clients[i - 2];
             const short revents = fds[i].revents;
@@ -206,7 +297,12 @@ int CServer::Run()
             }
         }
         std::erase(m_clients, nullptr);
+        // Clients accepted now wait for the next round.
+        if (fds[1].revents & POLLIN) {
+            AcceptAll(now);
+        }
     }
+    m_evictions.Flush();
     Log(std::string("stopping on ") + (m_stop.Received() == SIGINT ? "SIGINT" : "SIGTERM"));
     return 0;
 }

@@ -7,6 +7,7 @@
 
 #include "ClientConnection.h"
 #include "DataFolder.h"
+#include "EvictionLog.h"
 #include "JobQuota.h"
 #include "RequestHandler.h"
 #include "ServerOptions.h"
@@ -29,9 +30,15 @@ public:
 
 private:
     bool Listen(std::string& error);
-    void AcceptAll();
+    void AcceptAll(CClientConnection::Clock::time_point now);
+    // Closes the client that gives way first (see CClientConnection::Rank) among those that
+    // were served in this round, up to the given tier; false when there is none.
+    // acceptedSoFar: clients accepted in this round, which have not been read yet; while
+    // there are some, only a stalled client gives way.
+    bool MakeRoom(std::vector<std::size_t>& order, bool& ordered, std::size_t polled, int maxTier,
+                  std::size_t acceptedSoFar, CClientConnection::Clock::time_point now);
     // The connection limit, lowered so that each client can hold a socket and an open file
-    // within the process's descriptor limit.
+    // within the process's descriptor limit (raised to its hard limit first).
     std::size_t MaxConnections() const;
 
     const ServerOptions& m_options;
@@ -42,8 +49,9 @@ private:
     int m_listenFd = -1;
     int m_port = 0;
     std::vector<std::unique_ptr<CClientConnection>> m_clients;
+    std::size_t m_maxConnections = 1;
+    CEvictionLog m_evictions;
     CClientConnection::Clock::time_point m_acceptPausedUntil{};
-    bool m_atConnectionLimit = false;
 };
 
 }  // namespace korv::server

@@ -18,15 +18,19 @@ struct ServerOptions {
     ImageOrder imageOrder = ImageOrder::Ascending;
     int delayMs = 0;
     ServerFault fault = ServerFault::None;
-    // Clients served at once; fewer when the descriptor limit cannot carry a socket and an open
-    // file for each. Further clients wait in the listen backlog.
+    // Clients served at once, when given (and never more than the descriptor limit carries);
+    // by default the server sizes it from its descriptor limit, and takes this where that
+    // limit is unbounded.
     int maxConnections = 256;
+    bool maxConnectionsGiven = false;
     // Requests waiting for their reply over all clients; a client with none waiting may always
     // queue one, so one client's backlog never locks out another.
     int maxQueuedJobs = 1024;
     // A client that leaves a frame unfinished, or whose replies make no progress, for this long
     // is closed.
     int idleTimeoutMs = 30000;
+    // A client that has not completed its first frame this long after connecting is closed.
+    int firstFrameTimeoutMs = 5000;
     bool help = false;
     bool version = false;
 };

@@ -13,6 +13,8 @@ public:
     // Starts the server on port 0 with the data folder and extra options; true once it has
     // printed the port it listens on.
     bool Start(const std::string& dataDir, const std::vector<std::string>& options = {});
+    // Soft and hard descriptor limits of the server started next.
+    void LimitDescriptors(rlim_t soft, rlim_t hard) { m_process.LimitDescriptors(soft, hard); }
     int Port() const { return m_port; }
     // SIGTERM and the exit code (nullopt if it did not stop in time).
     std::optional<int> Stop(int signal = 15);

@@ -76,6 +76,9 @@ bool CTestProcess::Start(const std::vector<std::string>& argv,
         ::dup2(errFd, STDERR_FILENO);
         const int devNull = ::open("/dev/null", O_RDONLY);
         ::dup2(devNull, STDIN_FILENO);
+        if (m_descriptorLimit && ::setrlimit(RLIMIT_NOFILE, &*m_descriptorLimit) != 0) {
+            ::_exit(126);
+        }
         ::execve(args[0], args.data(), envp.data());
         ::_exit(127);
     }

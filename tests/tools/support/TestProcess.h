@@ -5,6 +5,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace korv::test {
@@ -18,6 +19,9 @@ public:
 
     // Starts argv[0] with the arguments; extraEnv entries are NAME=VALUE added to the environment.
     bool Start(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv = {});
+    // The descriptor limits the next Start gives the child (set in it before it runs the
+    // program, so the test's own limits stay as they are).
+    void LimitDescriptors(rlim_t soft, rlim_t hard) { m_descriptorLimit = rlimit{soft, hard}; }
     // The next line of stdout without its newline; nullopt at end of stream or time-out.
     std::optional<std::string> ReadLine(std::chrono::milliseconds timeout);
     // Everything left on stdout until the process closes it (bounded by timeout).
@@ -36,6 +40,7 @@ private:
     std::string m_stderrPath;
     std::string m_pending;
     std::optional<int> m_status;
+    std::optional<rlimit> m_descriptorLimit;
 };
 
 // Runs a process to completion: exit code (nullopt on time-out), stdout and stderr.
