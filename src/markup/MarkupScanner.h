@@ -11,3 +11,12 @@
 // stack keep their names. Steps whole code page 936 characters and never reads past the
 // text's terminating NUL.
 std::int32_t ScanToken(ScanCursor& cursor, MarkupToken& token);
+
+// Does a start tag begin at `at` ('<' and a character that may start a tag name)?
+inline bool StartsStartTag(const char* at)
+{
+    const auto c = static_cast<unsigned char>(at[1]);
+    return at[0] == '<' && ((c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c > 0x60);
+}
+// ScanToken for a text at whose cursor.next StartsStartTag holds.
+std::int32_t ScanStartTag(ScanCursor& cursor, MarkupToken& token);

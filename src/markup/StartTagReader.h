@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "markup/MarkupToken.h"
+#include "markup/ScanCursor.h"
+
 // Reads one start tag's words once and answers what the navigator's AttributeName (for every
 // index) and AttributeValue (for every name) would answer, without rescanning the tag per
 // question. The words are read by the same word reader, from the byte after the '<' up to
@@ -23,6 +26,12 @@ public:
     // Reads the tag whose '<' is at offset; the text is NUL-terminated. Only the tag name is
     // read here; the other words on the first question that needs them.
     void Begin(const char* text, std::int32_t offset);
+
+    // Scans the start tag at cursor.next (where StartsStartTag holds) as ScanToken would, into
+    // token and the cursor, and begins reading it as Begin would. A tag of the common shape
+    // (see ReadPlainAttributes) is read once: its attributes are found on the way to its end.
+    // Any other is scanned by the tokenizer and its words are read when asked for.
+    std::int32_t ReadTag(ScanCursor& cursor, MarkupToken& token);
 
     // The tag name: the first word after the '<'.
     std::string TagName() const;
@@ -64,6 +73,11 @@ private:
         bool quoted;
     };
 
+    void Reset(const char* text);
+    // ReadTag's single pass; false, with nothing kept, for a tag of any other shape.
+    bool ReadPlainTag(ScanCursor& cursor, MarkupToken& token);
+    // Takes the attribute as the next one, with the value of the first of its name.
+    void AddPlainAttribute(SAttribute attribute);
     void ReadWords();
     bool FindValue(const char* name, std::size_t nameLength, std::int32_t& start,
                    std::int32_t& length);

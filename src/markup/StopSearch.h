@@ -98,3 +98,24 @@ inline std::int32_t FindStop(const char* text, std::int32_t length, std::int32_t
         p += 4;
     }
 }
+
+// The '>' that closes a start tag whose body is read from p on, outside any quoted value: a
+// '"' or '\'' opens a value that only the same quote closes. -1 when the text ends first.
+inline std::int32_t FindTagClose(const char* text, std::int32_t length, std::int32_t p)
+{
+    for (;;) {
+        p = FindStop(text, length, p, StopsBody);
+        const char c = text[p];
+        if (c == '>') {
+            return p;
+        }
+        if (c == '\0') {
+            return -1;
+        }
+        p = FindStop(text, length, p + 1, c == '"' ? StopsDouble : StopsSingle);
+        if (text[p] == '\0') {
+            return -1;
+        }
+        ++p;
+    }
+}

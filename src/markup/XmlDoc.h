@@ -108,7 +108,6 @@ private:
 
     bool Parse();
     std::int32_t ParseElements(std::int32_t parent, ScanCursor& cursor);
-    std::int32_t Fail(std::string message);
     void GrowTable(std::int32_t n);
 
     std::int32_t FindSibling(std::int32_t parent, std::int32_t pos, const char* name) const;
