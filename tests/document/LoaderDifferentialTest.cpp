@@ -8,78 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "NavigatorWalkLoad.h"
 #include "PatientDocTestAccess.h"
 #include "document/PatientDoc.h"
 #include "markup/XmlDoc.h"
 
 namespace {
-
-// The reference: the navigator walk, one navigator query per attribute and field.
-void ReferenceStartTag(CXmlDoc& nav, CInfoNode& node)
-{
-    node.SetTag(nav.ChildName());
-    nav.EnterElement();
-    for (int i = 0;; ++i) {
-        std::string strName = nav.AttributeName(i);
-        if (strName.empty()) {
-            break;
-        }
-        std::string strValue = nav.AttributeValue(strName.c_str());
-        if (strName == "Name") {
-            node.SetName(strValue);
-        }
-        node.AddAttr(CInfoAttr{strName, strValue});
-    }
-}
-
-void ReferenceFields(CXmlDoc& nav, CInfoNode& node)
-{
-    nav.EnterElement();
-    while (nav.FindChild()) {
-        const std::int32_t nType = nav.ChildName() == "Image" ? FIELD_IMAGE : FIELD_TEXT;
-        nav.EnterElement();
-        while (nav.FindChild()) {
-            nav.EnterElement();
-            std::string strName = nav.AttributeValue("FieldName");
-            if (!strName.empty()) {
-                node.AddField(CInfoField{nType, strName, nav.AttributeValue("FieldValue")});
-            }
-            nav.LeaveElement();
-        }
-        nav.LeaveElement();
-    }
-}
-
-// Returns whether a document was built; the tree goes into doc.
-bool ReferenceLoad(const std::string& text, CPatientDoc& doc)
-{
-    CXmlDoc nav;
-    nav.LoadText(text.c_str());
-    auto pRoot = std::make_unique<CInfoNode>();
-    bool bBuilt = false;
-    if (nav.FindElement("ROOT") && nav.FindChild()) {
-        bBuilt = true;
-        ReferenceStartTag(nav, *pRoot);
-        std::vector<CInfoNode*> open{pRoot.get()};
-        while (!open.empty()) {
-            if (!nav.FindChild()) {
-                open.pop_back();
-                if (!open.empty()) {
-                    nav.LeaveElement();
-                }
-            } else if (nav.ChildName() == "Fields") {
-                ReferenceFields(nav, *open.back());
-                nav.LeaveElement();
-            } else {
-                CInfoNode& child = open.back()->AddChild();
-                ReferenceStartTag(nav, child);
-                open.push_back(&child);
-            }
-        }
-    }
-    CPatientDocTestAccess::SetRoot(doc, std::move(pRoot));
-    return bBuilt;
-}
 
 class CMarkupMaker {
 public:
@@ -318,7 +252,7 @@ void ExpectSameDocument(const std::string& text, SReached* pReached = nullptr)
     CPatientDoc ours;
     CPatientDoc reference;
     const bool bBuilt = ours.Load(text.c_str());
-    ASSERT_EQ(bBuilt, ReferenceLoad(text, reference));
+    ASSERT_EQ(bBuilt, NavigatorWalkLoad(text, reference));
     if (pReached != nullptr && ours.Root() != nullptr) {
         (bBuilt ? pReached->built : pReached->refused) += 1;
         pReached->Count(*ours.Root());
