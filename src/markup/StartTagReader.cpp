@@ -152,8 +152,10 @@ bool CStartTagReader::ReadPlainTag(ScanCursor& cursor, MarkupToken& token)
 
 void CStartTagReader::AddPlainAttribute(SAttribute attribute)
 {
+    // Names differ mostly in length or first byte: those are tested before the bytes.
+    const char first = m_pText[attribute.nameStart];
     for (const SAttribute& earlier : m_attributes) {
-        if (earlier.nameLength == attribute.nameLength &&
+        if (earlier.nameLength == attribute.nameLength && m_pText[earlier.nameStart] == first &&
             std::memcmp(m_pText + earlier.nameStart, m_pText + attribute.nameStart,
                         static_cast<std::size_t>(attribute.nameLength)) == 0) {
             attribute.valueStart = earlier.valueStart;
@@ -169,11 +171,10 @@ std::string CStartTagReader::TagName() const
     return std::string(m_pText + m_tagName.start, static_cast<std::size_t>(m_tagName.length));
 }
 
-bool CStartTagReader::TagNameIs(const char* name) const
+bool CStartTagReader::TagNameIs(std::string_view name) const
 {
-    const std::size_t length = std::strlen(name);
-    return length == static_cast<std::size_t>(m_tagName.length) &&
-           std::memcmp(m_pText + m_tagName.start, name, length) == 0;
+    return name.size() == static_cast<std::size_t>(m_tagName.length) &&
+           std::memcmp(m_pText + m_tagName.start, name.data(), name.size()) == 0;
 }
 
 // The words the navigator's attribute searches read: the tag name, then every word up to

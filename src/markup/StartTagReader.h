@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "markup/MarkupToken.h"
@@ -35,7 +36,14 @@ public:
 
     // The tag name: the first word after the '<'.
     std::string TagName() const;
-    bool TagNameIs(const char* name) const;
+    bool TagNameIs(std::string_view name) const;
+    // The same for a literal, whose length is known: the length decides most tags.
+    template <std::size_t N>
+    bool TagNameIs(const char (&name)[N]) const
+    {
+        return m_tagName.length == static_cast<std::int32_t>(N - 1) &&
+               std::memcmp(m_pText + m_tagName.start, name, N - 1) == 0;
+    }
 
     // Every attribute in enumeration order (AttributeName index 0, 1, ... up to the first
     // empty name), each with the value AttributeValue gives for its name.

@@ -139,6 +139,7 @@ std::int32_t CXmlDoc::ParseElements(std::int32_t parent, ScanCursor& cursor)
         static constexpr bool ReadsAttributes() { return false; }
         CXmlDoc& doc;
         std::int32_t current;
+        std::int32_t level = 0;  // of the elements below current
         std::int32_t root = 0;
 
         void OnStartTag(const MarkupToken& token, CStartTagReader&)
@@ -156,7 +157,7 @@ std::int32_t CXmlDoc::ParseElements(std::int32_t parent, ScanCursor& cursor)
             entry.next = 0;
             entry.firstChild = 0;
             // The parse refuses a level the level bits cannot hold before it reports the tag.
-            entry.levelFlags = static_cast<std::uint32_t>(owner.Level() + (current != 0));
+            entry.levelFlags = static_cast<std::uint32_t>(level);
             if (owner.firstChild == 0) {
                 owner.firstChild = index;
                 entry.prev = index;
@@ -175,6 +176,7 @@ std::int32_t CXmlDoc::ParseElements(std::int32_t parent, ScanCursor& cursor)
                 entry.length = token.length;
             } else {
                 current = index;
+                ++level;
             }
         }
 
@@ -185,6 +187,7 @@ std::int32_t CXmlDoc::ParseElements(std::int32_t parent, ScanCursor& cursor)
             element.tagLengths =
                 (element.tagLengths & ELEM_START_TAG_MAX) | EndTagBits(token.length);
             current = element.parent;
+            --level;
         }
     };
     STableBuilder table{*this, parent};
