@@ -12,6 +12,7 @@
 #include "markup/MarkupToken.h"
 #include "markup/ScanCursor.h"
 #include "markup/StartTagReader.h"
+#include "markup/StopSearch.h"
 #include "markup/WordReader.h"
 
 // The one-pass parse of a document text: it checks that the text is well-formed with one
@@ -57,6 +58,13 @@ std::int32_t ParseElements(ScanCursor& cursor, Consumer& consumer, std::string& 
     };
 
     for (;;) {
+        // Character data and white space are tokens the parse only steps over, and the
+        // first '<' (or the end of the text) ends every run of them: one search passes them
+        // all, instead of a token each.
+        if (cursor.text[cursor.next] != '<' && cursor.text[cursor.next] != '\0') {
+            cursor.next = FindStop(cursor.text, cursor.length, cursor.next + 1, StopsMarkup);
+            continue;
+        }
         MarkupToken& token = stack[depth];
         std::int32_t type;
         if constexpr (Consumer::ReadsAttributes()) {
