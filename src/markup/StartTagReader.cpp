@@ -124,7 +124,8 @@ bool CStartTagReader::ReadPlainTag(ScanCursor& cursor, MarkupToken& token)
             break;
         }
         const std::int32_t valueStart = p + 1;
-        p = FindStop(text, cursor.length, valueStart, quote == '"' ? StopsDouble : StopsSingle);
+        p = quote == '"' ? FindStop(text, cursor.length, valueStart, StopsDouble)
+                         : FindStop(text, cursor.length, valueStart, StopsSingle);
         if (text[p] == '\0') {
             break;
         }

@@ -114,7 +114,9 @@ inline std::int32_t FindTagClose(const char* text, std::int32_t length, std::int
         if (c == '\0') {
             return -1;
         }
-        p = FindStop(text, length, p + 1, c == '"' ? StopsDouble : StopsSingle);
+        // Each search with a set known here, so that its block test is compiled for it.
+        p = c == '"' ? FindStop(text, length, p + 1, StopsDouble)
+                     : FindStop(text, length, p + 1, StopsSingle);
         if (text[p] == '\0') {
             return -1;
         }
