@@ -6,7 +6,7 @@
 FUZZ_SECONDS ?= 60
 FUZZ_SMOKE_SECONDS ?= 10
 FUZZ_BUILD := build/fuzz
-FUZZ_TARGETS := markup document transport reply
+FUZZ_TARGETS := markup document loader transport reply
 FUZZ_FLAGS := -max_len=4096 -timeout=10 -print_final_stats=1
 SOAK_CYCLES ?= 1000
 

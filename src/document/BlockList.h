@@ -99,7 +99,11 @@ public:
     {
         SBlock* pBlock = m_pTail != nullptr ? m_pTail->Block() : nullptr;
         if (pBlock == nullptr || pBlock->nFilled == kBlockEntries) {
-            SBlock* pNew = pArena != nullptr ? pArena->Create<SBlock>() : new SBlock;
+            // Default-initialised, not zeroed: the links and counts are set below and a slot
+            // is written only when an entry is made in it.
+            SBlock* pNew = pArena != nullptr
+                               ? new (pArena->Allocate(sizeof(SBlock), alignof(SBlock))) SBlock
+                               : new SBlock;
             pNew->pNext = nullptr;
             pNew->pPrev = pBlock;
             pNew->nFirst = 0;

@@ -1,13 +1,13 @@
 #include "document/PatientDoc.h"
 
+#include <cstring>
+#include <string>
 #include <utility>
 
 #include "document/BuildBudget.h"
-#include "document/NodeBuilder.h"
+#include "document/DocBuilder.h"
 #include "document/TreeWalk.h"
-#include "markup/XmlDoc.h"
-
-#include <utility>
+#include "markup/MarkupParser.h"
 
 namespace {
 
@@ -58,23 +58,19 @@ bool CPatientDoc::Load(const char* pszText)
     }
     Free();
     m_pRoot = std::make_unique<CInfoNode>();
-    bool bBuilt = false;
-    {
-        CXmlDoc nav;
-        // The parser's verdict is not needed: rejected text holds no elements, so the search
-        // for "ROOT" below fails. The caller's text outlives the build, which copies what the
-        // tree keeps, so the navigator reads it where it is.
-        nav.LoadBorrowedText(pszText);
-        CBuildBudget budget = CBuildBudget::ForText(nav.TextLength());
-        bBuilt = nav.FindElement("ROOT") && nav.FindChild() &&
-                 CNodeBuilder::BuildNode(&nav, m_pRoot.get(), &budget);
-        if (budget.Exceeded()) {
-            // The part built so far goes; the document is left empty.
-            m_pRoot = std::make_unique<CInfoNode>();
-            bBuilt = false;
-        }
+    // The tree is built while the text is parsed, in one reading. The caller's text outlives
+    // the build, which copies what the tree keeps.
+    const std::size_t length = std::strlen(pszText);
+    CBuildBudget budget = CBuildBudget::ForText(length);
+    CDocBuilder builder(*m_pRoot, budget);
+    std::string strError;
+    const bool bParsed = ParseMarkup(pszText, length, builder, strError);
+    const bool bBuilt = bParsed && builder.BuiltRoot() && !budget.Exceeded();
+    if (!bBuilt && builder.BuiltRoot()) {
+        // A text the parser rejects, or whose tree would take more than the budget, leaves
+        // the empty root: the part built so far goes with its arena.
+        m_pRoot = std::make_unique<CInfoNode>();
     }
-    // The navigator's element table is gone before the index takes its memory.
     m_index.Build(m_pRoot.get());
     return bBuilt;
 }

@@ -320,26 +320,14 @@ std::int32_t ScanElementTag(ScanCursor& cursor, MarkupToken& token, bool isEnd)
     }
     token.nameStart = nameStart;
     token.nameLength = p - nameStart;
-    for (;;) {
-        p = FindStop(text, cursor.length, p, StopsBody);
-        const char c = text[p];
-        if (c == '\0') {
-            return FailUnterminated(token, word);
-        }
-        if (c == '>') {
-            if (text[p - 1] == '/') {
-                token.flags |= TOKEN_EMPTY_TAG;
-            }
-            return EndToken(cursor, token, TOK_START_TAG, p);
-        }
-        // A quoted value: only its own closing quote matters.
-        p = c == '"' ? FindStop(text, cursor.length, p + 1, StopsDouble)
-                     : FindStop(text, cursor.length, p + 1, StopsSingle);
-        if (text[p] == '\0') {
-            return FailUnterminated(token, word);
-        }
-        ++p;
+    const std::int32_t close = FindTagClose(text, cursor.length, p);
+    if (close < 0) {
+        return FailUnterminated(token, word);
     }
+    if (text[close - 1] == '/') {
+        token.flags |= TOKEN_EMPTY_TAG;
+    }
+    return EndToken(cursor, token, TOK_START_TAG, close);
 }
 
 }  // namespace
@@ -366,4 +354,11 @@ std::int32_t ScanToken(ScanCursor& cursor, MarkupToken& token)
     // Comments, processing instructions, CDATA sections, document types and errors.
     TokenScan scan(cursor, token);
     return scan.Run();
+}
+
+std::int32_t ScanStartTag(ScanCursor& cursor, MarkupToken& token)
+{
+    token.offset = cursor.next;
+    token.flags = 0;
+    return ScanElementTag(cursor, token, false);
 }

@@ -4,7 +4,9 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "markup/MarkupScanner.h"
 #include "markup/ScanCursor.h"
+#include "markup/StopSearch.h"
 #include "markup/TextDecoder.h"
 #include "markup/WordReader.h"
 
@@ -25,9 +27,14 @@ bool EndsTag(const char* text, std::int32_t start)
     return first == '>' || first == '/' || first == '?';
 }
 
+bool EndsTagName(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '/' || c == '>';
+}
+
 }  // namespace
 
-void CStartTagReader::Begin(const char* text, std::int32_t offset)
+void CStartTagReader::Reset(const char* text)
 {
     m_pText = text;
     m_bWordsRead = false;
@@ -35,6 +42,11 @@ void CStartTagReader::Begin(const char* text, std::int32_t offset)
     m_bPlain = false;
     m_words.clear();
     m_attributes.clear();
+}
+
+void CStartTagReader::Begin(const char* text, std::int32_t offset)
+{
+    Reset(text);
 
     // Most tags have their name right after the '<'.
     const std::int32_t nameEnd = UnquotedWordAt(text, offset + 1);
@@ -52,16 +64,118 @@ void CStartTagReader::Begin(const char* text, std::int32_t offset)
     m_nAfterName = cursor.next;
 }
 
+std::int32_t CStartTagReader::ReadTag(ScanCursor& cursor, MarkupToken& token)
+{
+    if (ReadPlainTag(cursor, token)) {
+        return TOK_START_TAG;
+    }
+    const std::int32_t offset = cursor.next;
+    const std::int32_t type = ScanStartTag(cursor, token);
+    Begin(cursor.text, offset);
+    return type;
+}
+
+// The common shape of ReadPlainAttributes, read once with the tokenizer's rules beside the
+// word reader's. Where the two could see the tag differently the general reading decides:
+// a tag name that the word reader ends elsewhere than the tokenizer (at '=', '\\', ...), a
+// quote inside an attribute name (the tokenizer would open a value there), anything after the
+// name but white space, names, '=' and quoted values before the '>', '/' or '?' that ends the
+// attributes. After a '/' or '?' only the tokenizer's search for the closing '>' is left.
+bool CStartTagReader::ReadPlainTag(ScanCursor& cursor, MarkupToken& token)
+{
+    const char* text = cursor.text;
+    const std::int32_t offset = cursor.next;
+    Reset(text);
+    // The tag name's first character never ends a word.
+    const std::int32_t nameEnd = UnquotedWordEnd(text, offset + 1);
+    if (!EndsTagName(text[nameEnd])) {
+        return false;
+    }
+    std::int32_t p = nameEnd;
+    std::int32_t close = -1;
+    for (;;) {
+        p = SkipSpace(text, p);
+        const char c = text[p];
+        if (c == '>') {
+            close = p;
+            break;
+        }
+        if (c == '/' || c == '?') {
+            close = FindTagClose(text, cursor.length, p);
+            break;
+        }
+        if (c == '\0' || c == '"' || c == '\'' || EndsWord(static_cast<unsigned char>(c)) ||
+            m_attributes.size() == kPlainAttributes) {
+            break;
+        }
+        const std::int32_t attrName = p;
+        p = PlainNameEnd(text, p);
+        if (p < 0) {
+            break;
+        }
+        const std::int32_t attrNameLength = p - attrName;
+        p = SkipSpace(text, p);
+        if (text[p] != '=') {
+            break;
+        }
+        p = SkipSpace(text, p + 1);
+        const char quote = text[p];
+        if (quote != '"' && quote != '\'') {
+            break;
+        }
+        const std::int32_t valueStart = p + 1;
+        p = quote == '"' ? FindStop(text, cursor.length, valueStart, StopsDouble)
+                         : FindStop(text, cursor.length, valueStart, StopsSingle);
+        if (text[p] == '\0') {
+            break;
+        }
+        AddPlainAttribute(SAttribute{attrName, attrNameLength, valueStart, p - valueStart});
+        ++p;
+    }
+    if (close < 0) {
+        m_attributes.clear();
+        return false;
+    }
+    m_bTagName = true;
+    m_tagName = SWord{offset + 1, nameEnd - offset - 1, false};
+    m_nAfterName = nameEnd;
+    m_bAttributesRead = true;
+    m_bPlain = true;
+    token.type = TOK_START_TAG;
+    token.offset = offset;
+    token.length = close - offset + 1;
+    token.flags = text[close - 1] == '/' ? TOKEN_EMPTY_TAG : 0;
+    token.nameStart = offset + 1;
+    token.nameLength = nameEnd - offset - 1;
+    cursor.next = close + 1;
+    return true;
+}
+
+void CStartTagReader::AddPlainAttribute(SAttribute attribute)
+{
+    // Names differ mostly in length or first byte: those are tested before the bytes.
+    const char first = m_pText[attribute.nameStart];
+    for (const SAttribute& earlier : m_attributes) {
+        if (earlier.nameLength == attribute.nameLength && m_pText[earlier.nameStart] == first &&
+            std::memcmp(m_pText + earlier.nameStart, m_pText + attribute.nameStart,
+                        static_cast<std::size_t>(attribute.nameLength)) == 0) {
+            attribute.valueStart = earlier.valueStart;
+            attribute.valueLength = earlier.valueLength;
+            break;
+        }
+    }
+    m_attributes.push_back(attribute);
+}
+
 std::string CStartTagReader::TagName() const
 {
     return std::string(m_pText + m_tagName.start, static_cast<std::size_t>(m_tagName.length));
 }
 
-bool CStartTagReader::TagNameIs(const char* name) const
+bool CStartTagReader::TagNameIs(std::string_view name) const
 {
-    const std::size_t length = std::strlen(name);
-    return length == static_cast<std::size_t>(m_tagName.length) &&
-           std::memcmp(m_pText + m_tagName.start, name, length) == 0;
+    return name.size() == static_cast<std::size_t>(m_tagName.length) &&
+           std::memcmp(m_pText + m_tagName.start, name.data(), name.size()) == 0;
 }
 
 // The words the navigator's attribute searches read: the tag name, then every word up to
@@ -168,18 +282,8 @@ bool CStartTagReader::ReadPlainAttributes()
         }
         const auto valueStart = p + 1;
         p = static_cast<std::int32_t>(pClose - text);
-        SAttribute attribute{nameStart, nameLength, valueStart, p - valueStart};
+        AddPlainAttribute(SAttribute{nameStart, nameLength, valueStart, p - valueStart});
         ++p;
-        for (const SAttribute& earlier : m_attributes) {
-            if (earlier.nameLength == nameLength &&
-                std::memcmp(text + earlier.nameStart, text + nameStart,
-                            static_cast<std::size_t>(nameLength)) == 0) {
-                attribute.valueStart = earlier.valueStart;
-                attribute.valueLength = earlier.valueLength;
-                break;
-            }
-        }
-        m_attributes.push_back(attribute);
     }
     return true;
 }

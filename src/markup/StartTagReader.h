@@ -3,7 +3,11 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "markup/MarkupToken.h"
+#include "markup/ScanCursor.h"
 
 // Reads one start tag's words once and answers what the navigator's AttributeName (for every
 // index) and AttributeValue (for every name) would answer, without rescanning the tag per
@@ -24,9 +28,22 @@ public:
     // read here; the other words on the first question that needs them.
     void Begin(const char* text, std::int32_t offset);
 
+    // Scans the start tag at cursor.next (where StartsStartTag holds) as ScanToken would, into
+    // token and the cursor, and begins reading it as Begin would. A tag of the common shape
+    // (see ReadPlainAttributes) is read once: its attributes are found on the way to its end.
+    // Any other is scanned by the tokenizer and its words are read when asked for.
+    std::int32_t ReadTag(ScanCursor& cursor, MarkupToken& token);
+
     // The tag name: the first word after the '<'.
     std::string TagName() const;
-    bool TagNameIs(const char* name) const;
+    bool TagNameIs(std::string_view name) const;
+    // The same for a literal, whose length is known: the length decides most tags.
+    template <std::size_t N>
+    bool TagNameIs(const char (&name)[N]) const
+    {
+        return m_tagName.length == static_cast<std::int32_t>(N - 1) &&
+               std::memcmp(m_pText + m_tagName.start, name, N - 1) == 0;
+    }
 
     // Every attribute in enumeration order (AttributeName index 0, 1, ... up to the first
     // empty name), each with the value AttributeValue gives for its name.
@@ -64,6 +81,11 @@ private:
         bool quoted;
     };
 
+    void Reset(const char* text);
+    // ReadTag's single pass; false, with nothing kept, for a tag of any other shape.
+    bool ReadPlainTag(ScanCursor& cursor, MarkupToken& token);
+    // Takes the attribute as the next one, with the value of the first of its name.
+    void AddPlainAttribute(SAttribute attribute);
     void ReadWords();
     bool FindValue(const char* name, std::size_t nameLength, std::int32_t& start,
                    std::int32_t& length);

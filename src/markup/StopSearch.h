@@ -19,6 +19,7 @@ enum StopSet : unsigned {
     StopsSingle = 1u << 4,    // '\''
     StopsEnd = 1u << 5,       // '>'
     StopsSpaceRun = 1u << 6,  // anything but white space
+    StopsMarkup = 1u << 7,    // '<'
 };
 
 struct StopTable {
@@ -32,7 +33,7 @@ struct StopTable {
         // Indexed through unsigned char: plain char may be signed.
         auto at = [this](char c) -> unsigned char& { return sets[static_cast<unsigned char>(c)]; };
         sets[0] = 0xFF;
-        at('<') = StopsText | StopsSpaceRun;
+        at('<') = StopsText | StopsSpaceRun | StopsMarkup;
         at('>') = StopsText | StopsName | StopsBody | StopsEnd | StopsSpaceRun;
         at(' ') = at('\t') = at('\n') = at('\r') = StopsName;  // and no StopsSpaceRun
         at('/') = StopsName | StopsSpaceRun;
@@ -57,6 +58,7 @@ inline int StopMask(__m128i block, unsigned set)
     case StopsDouble: hits = is('"'); break;
     case StopsSingle: hits = is('\''); break;
     case StopsEnd: hits = is('>'); break;
+    case StopsMarkup: hits = is('<'); break;
     default: return ~_mm_movemask_epi8(space) & 0xFFFF;
     }
     return _mm_movemask_epi8(hits);
@@ -96,5 +98,28 @@ inline std::int32_t FindStop(const char* text, std::int32_t length, std::int32_t
             return p + 3;
         }
         p += 4;
+    }
+}
+
+// The '>' that closes a start tag whose body is read from p on, outside any quoted value: a
+// '"' or '\'' opens a value that only the same quote closes. -1 when the text ends first.
+inline std::int32_t FindTagClose(const char* text, std::int32_t length, std::int32_t p)
+{
+    for (;;) {
+        p = FindStop(text, length, p, StopsBody);
+        const char c = text[p];
+        if (c == '>') {
+            return p;
+        }
+        if (c == '\0') {
+            return -1;
+        }
+        // Each search with a set known here, so that its block test is compiled for it.
+        p = c == '"' ? FindStop(text, length, p + 1, StopsDouble)
+                     : FindStop(text, length, p + 1, StopsSingle);
+        if (text[p] == '\0') {
+            return -1;
+        }
+        ++p;
     }
 }

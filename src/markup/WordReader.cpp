@@ -8,7 +8,7 @@ namespace {
 
 // What each byte is to the word loop, so that the bytes of a name cost one load each. The
 // NUL ends a word too.
-enum : unsigned char { kNameByte, kWordEnd, kBracket, kLeadByte };
+enum : unsigned char { kNameByte, kWordEnd, kBracket, kQuote, kLeadByte };
 struct SByteClasses {
     unsigned char of[256] = {};
     constexpr SByteClasses()
@@ -16,6 +16,9 @@ struct SByteClasses {
         for (int c = 0; c < 256; ++c) {
             // Bytes below 0x81 are characters of their own; only a lead byte may take two.
             of[c] = c == '[' ? kBracket : c >= 0x81 ? kLeadByte : kNameByte;
+            if (c == '"' || c == '\'') {
+                of[c] = kQuote;
+            }
         }
         of[0] = kWordEnd;
         for (const char* p = " \t\n\r<>=\\/?!"; *p != '\0'; ++p) {
@@ -30,8 +33,11 @@ std::int32_t CharAt(const char* text, std::int32_t pos)
     return static_cast<std::int32_t>(cp936::CharLength(text + pos));
 }
 
-// The word loop of UnquotedWordEnd; with kBracketFails, -1 as soon as a character is '['.
-template <bool kBracketFails>
+// Which characters make the word loop give up with -1.
+enum WordRefusal { kRefuseNothing, kRefuseBracket, kRefuseBracketOrQuote };
+
+// The word loop of UnquotedWordEnd and its variants.
+template <WordRefusal kRefuse>
 std::int32_t WordEnd(const char* text, std::int32_t pos)
 {
     for (;;) {
@@ -42,7 +48,13 @@ std::int32_t WordEnd(const char* text, std::int32_t pos)
         switch (byteClass) {
         case kWordEnd: return pos;
         case kBracket:
-            if (kBracketFails) {
+            if (kRefuse != kRefuseNothing) {
+                return -1;
+            }
+            ++pos;
+            break;
+        case kQuote:
+            if (kRefuse == kRefuseBracketOrQuote) {
                 return -1;
             }
             ++pos;
@@ -61,12 +73,17 @@ bool EndsWord(unsigned char c)
 
 std::int32_t UnquotedWordEnd(const char* text, std::int32_t pos)
 {
-    return WordEnd<false>(text, pos);
+    return WordEnd<kRefuseNothing>(text, pos);
 }
 
 std::int32_t UnquotedNameEnd(const char* text, std::int32_t pos)
 {
-    return WordEnd<true>(text, pos);
+    return WordEnd<kRefuseBracket>(text, pos);
+}
+
+std::int32_t PlainNameEnd(const char* text, std::int32_t pos)
+{
+    return WordEnd<kRefuseBracketOrQuote>(text, pos);
 }
 
 std::int32_t UnquotedWordAt(const char* text, std::int32_t pos)
@@ -75,7 +92,7 @@ std::int32_t UnquotedWordAt(const char* text, std::int32_t pos)
     if (c == '"' || c == '\'' || kByteClasses.of[static_cast<unsigned char>(c)] == kWordEnd) {
         return -1;
     }
-    return WordEnd<false>(text, pos);
+    return WordEnd<kRefuseNothing>(text, pos);
 }
 
 std::int32_t SkipToChar(const char* text, std::int32_t pos, char ch)

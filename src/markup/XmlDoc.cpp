@@ -6,15 +6,13 @@
 #include <vector>
 
 #include "markup/MarkupMessage.h"
+#include "markup/MarkupParser.h"
 #include "markup/MarkupScanner.h"
 #include "markup/MarkupToken.h"
 #include "markup/ScanCursor.h"
 #include "markup/WordReader.h"
 
 namespace {
-
-// Open start tags at first; the stack grows to 2 * capacity + 6 slots.
-constexpr size_t kInitialStackSlots = 6;
 
 // The first table: one entry per 64 bytes of text plus 8.
 constexpr std::int32_t kTextBytesPerEntry = 64;
@@ -133,45 +131,32 @@ bool CXmlDoc::Parse()
     return result;
 }
 
-std::int32_t CXmlDoc::Fail(std::string message)
-{
-    m_strErrorText = std::move(message);
-    return -1;
-}
-
 std::int32_t CXmlDoc::ParseElements(std::int32_t parent, ScanCursor& cursor)
 {
-    // One slot per open start tag, holding its name for the end tag; the next token is
-    // scanned into the slot just above them.
-    std::vector<MarkupToken> stack(kInitialStackSlots);
-    size_t depth = 0;
-    std::int32_t level = Entry(parent).Level();
-    std::int32_t current = parent;
-    std::int32_t root = 0;
+    // The table is the parse's consumer: one entry per start tag, appended as the last child
+    // of the innermost open element, and its lengths completed by the end tag.
+    struct STableBuilder {
+        static constexpr bool ReadsAttributes() { return false; }
+        CXmlDoc& doc;
+        std::int32_t current;
+        std::int32_t level = 0;  // of the elements below current
+        std::int32_t root = 0;
 
-    for (;;) {
-        MarkupToken& token = stack[depth];
-        switch (ScanToken(cursor, token)) {
-        case TOK_START_TAG: {
-            if (level > ELEM_MAX_LEVEL) {
-                return Fail(FillMessage(MSG_TOO_DEEP, {token.Name(cursor.text), token.offset}));
+        void OnStartTag(const MarkupToken& token, CStartTagReader&)
+        {
+            if (doc.m_nUsed == doc.m_nCapacity) {
+                doc.GrowTable(0);
             }
-            if (m_nUsed == m_nCapacity) {
-                GrowTable(0);
-            }
-            const std::int32_t index = m_nUsed++;
+            const std::int32_t index = doc.m_nUsed++;
             if (root == 0) {
                 root = index;
-            } else if (depth == 0) {
-                return Fail(
-                    FillMessage(MSG_SIBLING_TO_ROOT, {token.Name(cursor.text), token.offset}));
             }
-
-            ElementEntry& entry = Entry(index);
-            ElementEntry& owner = Entry(current);
+            ElementEntry& entry = doc.Entry(index);
+            ElementEntry& owner = doc.Entry(current);
             entry.parent = current;
             entry.next = 0;
             entry.firstChild = 0;
+            // The parse refuses a level the level bits cannot hold before it reports the tag.
             entry.levelFlags = static_cast<std::uint32_t>(level);
             if (owner.firstChild == 0) {
                 owner.firstChild = index;
@@ -179,65 +164,35 @@ std::int32_t CXmlDoc::ParseElements(std::int32_t parent, ScanCursor& cursor)
                 entry.levelFlags |= ELEM_FIRST_CHILD;
             } else {
                 // The first child's prev is the last child: append after it.
-                ElementEntry& first = Entry(owner.firstChild);
+                ElementEntry& first = doc.Entry(owner.firstChild);
                 const std::int32_t last = first.prev;
-                Entry(last).next = index;
+                doc.Entry(last).next = index;
                 entry.prev = last;
                 first.prev = index;
             }
             entry.offset = token.offset;
             entry.tagLengths = StartTagBits(token.length);
-
             if (token.flags & TOKEN_EMPTY_TAG) {
                 entry.length = token.length;
             } else {
-                ++depth;
-                ++level;
                 current = index;
-                if (depth == stack.size()) {
-                    stack.resize(2 * stack.size() + kInitialStackSlots);
-                }
+                ++level;
             }
-            break;
         }
-        case TOK_END_TAG: {
-            const std::string_view name(cursor.Word(), static_cast<size_t>(cursor.WordLength()));
-            if (depth == 0) {
-                return Fail(FillMessage(MSG_NO_START_TAG, {name, token.offset}));
-            }
-            ElementEntry& element = Entry(current);
+
+        void OnEndTag(const MarkupToken& token)
+        {
+            ElementEntry& element = doc.Entry(current);
             element.length = token.offset + token.length - element.offset;
             element.tagLengths =
                 (element.tagLengths & ELEM_START_TAG_MAX) | EndTagBits(token.length);
-            --depth;
-            const MarkupToken& start = stack[depth];
-            if (!NameMatches(name.data(), static_cast<std::int32_t>(name.size()),
-                             start.Name(cursor.text))) {
-                return Fail(
-                    FillMessage(MSG_TAG_MISMATCH,
-                                {name, token.offset + 1, start.Name(cursor.text), element.offset}));
-            }
-            --level;
             current = element.parent;
-            break;
+            --level;
         }
-        case TOK_ERROR: return Fail(token.text);
-        case TOK_EOF:
-            if (depth > 0) {
-                const MarkupToken& open = stack[depth - 1];
-                return Fail(FillMessage(MSG_NOT_ENDED, {open.Name(cursor.text), open.offset}));
-            }
-            if (root == 0) {
-                m_strErrorText = MSG_NO_ROOT;
-                return 0;
-            }
-            return root;
-        default:
-            // Character data, white space, comments, processing instructions, CDATA sections
-            // and document type declarations are only stepped over.
-            break;
-        }
-    }
+    };
+    STableBuilder table{*this, parent};
+    const std::int32_t result = markup_parse::ParseElements(cursor, table, m_strErrorText);
+    return result > 0 ? table.root : result;
 }
 
 void CXmlDoc::GrowTable(std::int32_t n)

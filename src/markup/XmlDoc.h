@@ -6,7 +6,6 @@
 #include "markup/ElementEntry.h"
 
 struct ScanCursor;
-class CStartTagReader;
 
 // The library's markup document: parses a text in one pass into a table of its elements and
 // walks that table by element and attribute. The text stays as it was; names and attribute
@@ -77,9 +76,6 @@ public:
     // Name of the current element's attribute at a 0-based index; empty past the last.
     std::string AttributeName(int index) const;
 
-    // Points the reader at the start tag of the child position (all its answers in one
-    // reading of the tag); false, leaving the reader alone, when there is no child.
-    bool ReadChildTag(CStartTagReader& reader) const;
     std::size_t TextLength() const { return m_nTextLength; }
 
     const std::string& ErrorText() const { return m_strErrorText; }
@@ -108,7 +104,6 @@ private:
 
     bool Parse();
     std::int32_t ParseElements(std::int32_t parent, ScanCursor& cursor);
-    std::int32_t Fail(std::string message);
     void GrowTable(std::int32_t n);
 
     std::int32_t FindSibling(std::int32_t parent, std::int32_t pos, const char* name) const;

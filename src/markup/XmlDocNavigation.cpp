@@ -2,7 +2,6 @@
 #include "markup/XmlDoc.h"
 
 #include "markup/ScanCursor.h"
-#include "markup/StartTagReader.h"
 #include "markup/TextDecoder.h"
 #include "markup/WordReader.h"
 
@@ -97,13 +96,4 @@ std::string CXmlDoc::AttributeName(int index) const
         }
     }
     return std::string(cursor.Word(), static_cast<size_t>(cursor.WordLength()));
-}
-
-bool CXmlDoc::ReadChildTag(CStartTagReader& reader) const
-{
-    if (m_nChild == 0) {
-        return false;
-    }
-    reader.Begin(m_pText, Entry(m_nChild).offset);
-    return true;
 }

@@ -1,0 +1,194 @@
+#include "document/DocBuilder.h"
+
+#include "KorvanelleClient.h"
+#include "document/BuildBudget.h"
+#include "document/DocIndex.h"
+#include "document/InfoNode.h"
+#include "markup/MarkupToken.h"
+#include "markup/StartTagReader.h"
+
+namespace {
+
+// Charges a new entry of a list: a block for every tenth.
+template <typename List>
+bool ChargeEntry(CBuildBudget& budget, const List& list)
+{
+    return budget.Charge(list.Count() % List::kBlockEntries == 0 ? List::BlockBytes() : 0);
+}
+
+}  // namespace
+
+CDocBuilder::CDocBuilder(CInfoNode& root, CBuildBudget& budget)
+    : m_root(root), m_budget(budget), m_arena(root.Arena())
+{
+    m_open.reserve(64);
+}
+
+CDocBuilder::~CDocBuilder() = default;
+
+void CDocBuilder::OnStartTag(const MarkupToken& tag, CStartTagReader& reader)
+{
+    const SOpen open = m_bStopped ? SOpen{EOpen::kPassedOver, 0, nullptr} : Open(reader);
+    // An empty-element tag has no end tag: nothing stays open.
+    if ((tag.flags & TOKEN_EMPTY_TAG) == 0) {
+        m_open.push_back(open);
+    }
+}
+
+void CDocBuilder::OnEndTag(const MarkupToken&)
+{
+    // The parse reports an end tag only while an element is open.
+    m_open.pop_back();
+}
+
+CDocBuilder::SOpen CDocBuilder::Open(CStartTagReader& reader)
+{
+    if (m_open.empty()) {
+        // The top-level element: only "ROOT" leads to a document.
+        return SOpen{reader.TagNameIs("ROOT") ? EOpen::kTop : EOpen::kPassedOver, 0, nullptr};
+    }
+    const SOpen& parent = m_open.back();
+    switch (parent.kind) {
+    case EOpen::kTop:
+        // The first child of "ROOT" is the patient; later ones are passed over.
+        if (m_bRootBuilt) {
+            break;
+        }
+        m_bRootBuilt = true;
+        if (!FillNode(m_root, reader)) {
+            break;
+        }
+        return SOpen{EOpen::kNode, 0, &m_root};
+    case EOpen::kNode: {
+        if (reader.TagNameIs("Fields")) {
+            return SOpen{EOpen::kFields, 0, parent.pNode};
+        }
+        if (!ChargeEntry(m_budget, parent.pNode->Children()) ||
+            !m_budget.Charge(sizeof(CInfoNode) + CDocIndex::kBytesPerNode)) {
+            m_bStopped = true;
+            break;
+        }
+        CInfoNode& child = parent.pNode->AddChild();
+        if (!FillNode(child, reader)) {
+            break;
+        }
+        return SOpen{EOpen::kNode, 0, &child};
+    }
+    case EOpen::kFields:
+        // Every child of "Fields" is a group, whatever its name; only "Image" is not text.
+        return SOpen{EOpen::kGroup, reader.TagNameIs("Image") ? FIELD_IMAGE : FIELD_TEXT,
+                     parent.pNode};
+    case EOpen::kGroup:
+        // Every child of a group is an entry; nothing below an entry is read.
+        if (!AddField(*parent.pNode, parent.nType, reader)) {
+            m_bStopped = true;
+        }
+        break;
+    case EOpen::kPassedOver: break;
+    }
+    return SOpen{EOpen::kPassedOver, 0, nullptr};
+}
+
+// Copies the tag and the attributes in start-tag order; a repeated name carries the value of
+// its first occurrence, and the node's name is the "Name" attribute's value itself.
+bool CDocBuilder::FillNode(CInfoNode& node, CStartTagReader& reader)
+{
+    node.SetArenaTag(NameText(reader, reader.TagNameStart(), reader.TagNameLength()));
+    if (m_budget.Exceeded()) {
+        m_bStopped = true;
+        return false;
+    }
+    for (const CStartTagReader::SAttribute& attribute : reader.Attributes()) {
+        if (!ChargeEntry(m_budget, node.Attrs()) ||
+            !m_budget.ChargeString(
+                attribute.valueStart < 0 ? 0 : static_cast<std::size_t>(attribute.valueLength))) {
+            m_bStopped = true;
+            return false;
+        }
+        CInfoAttr attr;
+        attr.m_strAttrName = NameText(reader, attribute.nameStart, attribute.nameLength);
+        if (m_budget.Exceeded()) {
+            m_bStopped = true;
+            return false;
+        }
+        if (attribute.valueStart >= 0) {
+            attr.m_strAttrValue = ValueText(reader, attribute.valueStart, attribute.valueLength);
+        }
+        if (attr.m_strAttrName == "Name") {
+            node.SetArenaName(attr.m_strAttrValue);
+        }
+        node.AddArenaAttr(attr);
+    }
+    return true;
+}
+
+// An entry without a "FieldName" value adds nothing, and its "FieldValue" is not read.
+bool CDocBuilder::AddField(CInfoNode& node, std::int32_t nType, CStartTagReader& reader)
+{
+    std::int32_t nameStart = 0;
+    std::int32_t nameLength = 0;
+    if (!reader.FindValue("FieldName", nameStart, nameLength) || nameLength <= 0) {
+        return true;
+    }
+    std::int32_t valueStart = 0;
+    std::int32_t valueLength = 0;
+    reader.FindValue("FieldValue", valueStart, valueLength);
+    if (!ChargeEntry(m_budget, node.Fields()) || !m_budget.Charge(CDocIndex::kBytesPerField) ||
+        !m_budget.ChargeString(static_cast<std::size_t>(valueLength))) {
+        return false;
+    }
+    const std::string_view name = NameText(reader, nameStart, nameLength, true);
+    if (m_budget.Exceeded()) {
+        return false;
+    }
+    if (!name.empty()) {
+        node.AddArenaField(CInfoField{nType, name, ValueText(reader, valueStart, valueLength)});
+    }
+    return true;
+}
+
+std::string_view CDocBuilder::NameText(const CStartTagReader& reader, std::int32_t start,
+                                       std::int32_t length, bool bDecode)
+{
+    if (length <= 0) {
+        return {};
+    }
+    const std::string_view raw(reader.Text() + start, static_cast<std::size_t>(length));
+    if (length > kLongestKeptName) {
+        if (!m_budget.ChargeString(raw.size())) {
+            return {};
+        }
+        return bDecode ? ValueText(reader, start, length) : m_arena.CopyText(raw);
+    }
+    // The slot depends on the length and three of the bytes only: a collision only costs a
+    // copy, since the bytes themselves are compared.
+    const auto first = static_cast<unsigned char>(raw.front());
+    const auto last = static_cast<unsigned char>(raw.back());
+    const auto second = static_cast<unsigned char>(raw[raw.size() / 2]);
+    const std::uint32_t hash = (static_cast<std::uint32_t>(raw.size()) * 131u) ^ (first * 31u) ^
+                               (second * 7u) ^ (last * 17u) ^ (bDecode ? 97u : 0u);
+    SKeptName& kept = m_names[hash % kKeptNames];
+    if (kept.bDecoded == bDecode && kept.raw == raw) {
+        return kept.stored;
+    }
+    if (!m_budget.ChargeString(raw.size())) {
+        return {};
+    }
+    kept.raw = raw;
+    kept.bDecoded = bDecode;
+    kept.stored = bDecode ? ValueText(reader, start, length) : m_arena.CopyText(raw);
+    return kept.stored;
+}
+
+std::string_view CDocBuilder::ValueText(const CStartTagReader& reader, std::int32_t start,
+                                        std::int32_t length)
+{
+    if (length <= 0) {
+        return {};
+    }
+    const auto capacity = static_cast<std::size_t>(length);
+    char* pChars = m_arena.ReserveChars(capacity);
+    const std::size_t used = reader.DecodeInto(start, length, pChars);
+    m_arena.Commit(pChars, capacity, used);
+    return {pChars, used};
+}
