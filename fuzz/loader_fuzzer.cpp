@@ -32,10 +32,11 @@ void CheckSameTree(const CInfoNode& a, const CInfoNode& b)
 {
     Check(a.Tag() == b.Tag());
     Check(a.Name() == b.Name());
-    CheckSameList(a.Attrs(), b.Attrs(), [](const CInfoAttr& x, const CInfoAttr& y) {
-        Check(x.m_strAttrName == y.m_strAttrName);
-        Check(x.m_strAttrValue == y.m_strAttrValue);
-    });
+    Check(a.Attrs().Count() == b.Attrs().Count());
+    for (auto ia = a.Attrs().begin(), ib = b.Attrs().begin(); ia != a.Attrs().end(); ++ia, ++ib) {
+        Check(ia->m_strAttrName == ib->m_strAttrName);
+        Check(ia->m_strAttrValue == ib->m_strAttrValue);
+    }
     CheckSameList(a.Fields(), b.Fields(), [](const CInfoField& x, const CInfoField& y) {
         Check(x.m_nType == y.m_nType);
         Check(x.m_strFieldName == y.m_strFieldName);

@@ -108,11 +108,9 @@ public:
             pNew->pPrev = pBlock;
             pNew->nFirst = 0;
             pNew->nFilled = 0;
+            pNew->bHeap = pArena == nullptr;
             if (pBlock != nullptr) {
                 pBlock->pNext = pNew;
-            } else if (pArena == nullptr) {
-                // The heap's blocks are freed along the chain from the first one.
-                m_pBlocks = pNew;
             }
             ++m_nBlocks;
             pBlock = pNew;
@@ -143,23 +141,23 @@ public:
         if (m_nCount == 0) {
             m_pHead = nullptr;
             m_pTail = nullptr;
-            ReleaseBlocks();
+            ReleaseBlocks(pBlock);
             return value;
         }
         pBlock->nFirst = static_cast<std::uint8_t>(slot + 1);
         if (slot + 1 < pBlock->nFilled) {
             m_pHead = pBlock->At(slot + 1);
         } else {
-            // The block is used up; the next one now starts the list.
-            SBlock* pNext = pBlock->pNext;
-            pNext->pPrev = nullptr;
-            m_pHead = pNext->At(0);
+            // The block is used up (its first live slot is past its last) and stays linked
+            // for the release; the next one now starts the list.
+            m_pHead = pBlock->pNext->At(0);
         }
         return value;
     }
 
     void RemoveAll()
     {
+        SBlock* pAnyBlock = m_pTail != nullptr ? m_pTail->Block() : nullptr;
         for (CEntry* pEntry = m_pHead; pEntry != nullptr;) {
             CEntry* pNext = const_cast<CEntry*>(pEntry->Next());
             pEntry->~CEntry();
@@ -168,7 +166,7 @@ public:
         m_pHead = nullptr;
         m_pTail = nullptr;
         m_nCount = 0;
-        ReleaseBlocks();
+        ReleaseBlocks(pAnyBlock);
     }
 
 private:
@@ -179,9 +177,10 @@ private:
 
     struct SBlock {
         SBlock* pNext;         // the next block in list order
-        SBlock* pPrev;         // the one before, while it holds entries; null for the head's
+        SBlock* pPrev;         // the one before; once used up, nFirst == nFilled there
         std::uint8_t nFirst;   // first slot still holding an entry
         std::uint8_t nFilled;  // slots handed out
+        bool bHeap;            // from the heap, freed by the list; else the arena's
         alignas(CEntry) unsigned char slots[kBlockEntries][sizeof(CEntry)];
 
         const CEntry* At(int slot) const
@@ -191,19 +190,26 @@ private:
         CEntry* At(int slot) { return std::launder(reinterpret_cast<CEntry*>(slots[slot])); }
     };
 
-    void ReleaseBlocks()
+    // Frees the heap's blocks of the chain that pAnyBlock is in; an arena's stay with it.
+    void ReleaseBlocks(SBlock* pAnyBlock)
     {
-        while (m_pBlocks != nullptr) {
-            SBlock* pNext = m_pBlocks->pNext;
-            delete m_pBlocks;
-            m_pBlocks = pNext;
-        }
         m_nBlocks = 0;
+        if (pAnyBlock == nullptr || !pAnyBlock->bHeap) {
+            return;
+        }
+        SBlock* pBlock = pAnyBlock;
+        while (pBlock->pPrev != nullptr) {
+            pBlock = pBlock->pPrev;
+        }
+        while (pBlock != nullptr) {
+            SBlock* pNext = pBlock->pNext;
+            delete pBlock;
+            pBlock = pNext;
+        }
     }
 
     CEntry* m_pHead = nullptr;
     CEntry* m_pTail = nullptr;
-    SBlock* m_pBlocks = nullptr;  // the first of the heap's blocks; null for the arena's
     std::int32_t m_nCount = 0;
     std::int32_t m_nBlocks = 0;
 };
@@ -227,5 +233,7 @@ const typename CBlockList<T>::CEntry* CBlockList<T>::CEntry::Prev() const
     if (slot > pBlock->nFirst) {
         return pBlock->At(slot - 1);
     }
-    return pBlock->pPrev != nullptr ? pBlock->pPrev->At(kBlockEntries - 1) : nullptr;
+    const SBlock* pPrev = pBlock->pPrev;
+    return pPrev != nullptr && pPrev->nFirst < pPrev->nFilled ? pPrev->At(kBlockEntries - 1)
+                                                              : nullptr;
 }

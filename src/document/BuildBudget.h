@@ -2,16 +2,18 @@
 
 #include <cstddef>
 
+#include "document/ArenaText.h"
+
 // What building one tree may take, counted as it is built: nodes, list blocks, strings, and
 // the index built afterwards. A document whose tree would need
 // more than kTimesText times its text (plus kSlackBytes) is refused rather than allowed to
 // take memory out of all proportion to what the server sent. The slack lets every document
 // whose tree stays below it through whatever its shape (a chain of 65,535 bare nested
-// elements, the deepest the parser admits, takes about 90 times its text); the bound is
+// elements, the deepest the parser admits, takes about 45 times its text); the bound is
 // for the large ones.
 class CBuildBudget {
 public:
-    static constexpr std::size_t kTimesText = 64;
+    static constexpr std::size_t kTimesText = 48;
     static constexpr std::size_t kSlackBytes = 16 * 1024 * 1024;
 
     // No limit: for trees built outside a load.
@@ -32,7 +34,11 @@ public:
         return m_nUsed <= m_nLimit;
     }
     // A string's characters, which the tree keeps in its arena.
-    bool ChargeString(std::size_t length) { return Charge(length); }
+    bool ChargeString(std::size_t length)
+    {
+        return Charge(length >= CArenaText::kLongLength ? length + CArenaText::kLengthPrefix
+                                                        : length);
+    }
     bool Exceeded() const { return m_nUsed > m_nLimit; }
     std::size_t Used() const { return m_nUsed; }
     std::size_t Limit() const { return m_nLimit; }

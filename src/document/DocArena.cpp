@@ -37,6 +37,13 @@ void* CDocArena::AllocateSlow(std::size_t bytes, std::size_t align)
     if (pChunk == nullptr) {
         throw std::bad_alloc();
     }
+    // The tree's texts keep their addresses in fewer bits than a pointer: memory beyond
+    // them cannot hold a tree.
+    if (CArenaText::kAddressLimit != 0 &&
+        reinterpret_cast<std::uintptr_t>(pChunk) + size > CArenaText::kAddressLimit) {
+        std::free(pChunk);
+        throw std::bad_alloc();
+    }
     pChunk->pNext = m_pChunks;
     m_pChunks = pChunk;
     m_nChunkBytes += size;
@@ -53,14 +60,14 @@ void* CDocArena::AllocateSlow(std::size_t bytes, std::size_t align)
     return Allocate(bytes, align);
 }
 
-std::string_view CDocArena::CopyText(std::string_view text)
+CArenaText CDocArena::CopyText(std::string_view text)
 {
     if (text.empty()) {
         return {};
     }
-    char* pChars = ReserveChars(text.size());
+    char* pChars = ReserveText(text.size());
     std::memcpy(pChars, text.data(), text.size());
-    return {pChars, text.size()};
+    return CommitText(pChars, text.size(), text.size());
 }
 
 void CDocArena::TakeIdentityRun()

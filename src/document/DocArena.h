@@ -6,6 +6,8 @@
 #include <string_view>
 #include <utility>
 
+#include "document/ArenaText.h"
+
 // The memory of one document tree: nodes, list blocks and strings are carved from chunks
 // that are released together when the arena goes, never one by one. Also hands out the
 // identities of the tree's list entries, taking them from the process-wide counter in runs,
@@ -37,7 +39,22 @@ public:
         }
     }
     // A copy of the characters in the arena (empty text takes no room).
-    std::string_view CopyText(std::string_view text);
+    CArenaText CopyText(std::string_view text);
+    // The same in two steps, for text written in place: room for up to `capacity`
+    // characters, then CommitText keeps the first `used` of them as the arena's text. No
+    // other allocation may come between the two.
+    char* ReserveText(std::size_t capacity)
+    {
+        if (capacity < CArenaText::kLongLength) {
+            return ReserveChars(capacity);
+        }
+        return ReserveChars(capacity + CArenaText::kLengthPrefix) + CArenaText::kLengthPrefix;
+    }
+    CArenaText CommitText(const char* pChars, std::size_t capacity, std::size_t used)
+    {
+        Commit(pChars, capacity, used);
+        return used == 0 ? CArenaText() : CArenaText::InArena(pChars, used);
+    }
 
     std::uintptr_t NewIdentity()
     {

@@ -137,7 +137,7 @@ bool CDocBuilder::AddField(CInfoNode& node, std::int32_t nType, CStartTagReader&
         !m_budget.ChargeString(static_cast<std::size_t>(valueLength))) {
         return false;
     }
-    const std::string_view name = NameText(reader, nameStart, nameLength, true);
+    const CArenaText name = NameText(reader, nameStart, nameLength, true);
     if (m_budget.Exceeded()) {
         return false;
     }
@@ -147,8 +147,8 @@ bool CDocBuilder::AddField(CInfoNode& node, std::int32_t nType, CStartTagReader&
     return true;
 }
 
-std::string_view CDocBuilder::NameText(const CStartTagReader& reader, std::int32_t start,
-                                       std::int32_t length, bool bDecode)
+CArenaText CDocBuilder::NameText(const CStartTagReader& reader, std::int32_t start,
+                                 std::int32_t length, bool bDecode)
 {
     if (length <= 0) {
         return {};
@@ -180,15 +180,14 @@ std::string_view CDocBuilder::NameText(const CStartTagReader& reader, std::int32
     return kept.stored;
 }
 
-std::string_view CDocBuilder::ValueText(const CStartTagReader& reader, std::int32_t start,
-                                        std::int32_t length)
+CArenaText CDocBuilder::ValueText(const CStartTagReader& reader, std::int32_t start,
+                                  std::int32_t length)
 {
     if (length <= 0) {
         return {};
     }
     const auto capacity = static_cast<std::size_t>(length);
-    char* pChars = m_arena.ReserveChars(capacity);
+    char* pChars = m_arena.ReserveText(capacity);
     const std::size_t used = reader.DecodeInto(start, length, pChars);
-    m_arena.Commit(pChars, capacity, used);
-    return {pChars, used};
+    return m_arena.CommitText(pChars, capacity, used);
 }

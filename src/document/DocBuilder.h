@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "document/ArenaText.h"
+
 class CBuildBudget;
 class CDocArena;
 class CInfoNode;
@@ -60,18 +62,17 @@ private:
     // A tag, attribute or field name in the arena: the names of a document repeat, so a name
     // read again while it is still in the cache is stored once. Tag and attribute names are
     // kept as written, field names (attribute values) decoded.
-    std::string_view NameText(const CStartTagReader& reader, std::int32_t start,
-                              std::int32_t length, bool bDecode = false);
+    CArenaText NameText(const CStartTagReader& reader, std::int32_t start, std::int32_t length,
+                        bool bDecode = false);
     // A value decoded straight into the arena.
-    std::string_view ValueText(const CStartTagReader& reader, std::int32_t start,
-                               std::int32_t length);
+    CArenaText ValueText(const CStartTagReader& reader, std::int32_t start, std::int32_t length);
 
     // A direct-mapped cache of names by their bytes in the text; longer ones are not kept.
     static constexpr std::size_t kKeptNames = 256;
     static constexpr std::int32_t kLongestKeptName = 64;
     struct SKeptName {
         std::string_view raw;     // the bytes in the text (alive while the tree is built)
-        std::string_view stored;  // the arena's copy
+        CArenaText stored;        // the arena's copy
         bool bDecoded = false;
     };
 

@@ -6,7 +6,10 @@ void CDocIndex::Clear()
 {
     m_records.clear();
     m_fields.clear();
-    m_handles.clear();
+    m_narrowHandles.clear();
+    m_wideHandles.clear();
+    m_nHandleBase = 0;
+    m_bNarrowHandles = true;
     m_table.Clear();
     m_root = SNodeRecord();
 }
@@ -28,7 +31,13 @@ void CDocIndex::Build(const CInfoNode* pRoot)
     m_table.Reset(lo, hi, nodes + fields);
     m_records.reserve(nodes);
     m_fields.reserve(fields);
-    m_handles.reserve(nodes + fields);
+    m_nHandleBase = lo;
+    m_bNarrowHandles = hi < lo || hi - lo < UINT32_MAX;
+    if (m_bNarrowHandles) {
+        m_narrowHandles.reserve(nodes + fields);
+    } else {
+        m_wideHandles.reserve(nodes + fields);
+    }
 
     WalkTree(pRoot, [&](const CInfoNode* pParent, const CInfoNode::ChildList::CEntry* pEntry,
                         const CInfoNode* pNode) {
@@ -38,7 +47,9 @@ void CDocIndex::Build(const CInfoNode* pRoot)
             // Only the first entry in walk order is kept, as the search would find it.
             SNodeRecord record = ListPositions(pNode);
             record.pNode = pNode;
-            record.bRootChild = (pParent == pRoot);
+            if (pParent == pRoot) {
+                record.nChildCountAndMark |= kRootChildMark;
+            }
             m_records.push_back(record);
             m_table.Insert(pEntry->Id(), static_cast<std::uint32_t>(m_records.size()));
         }
@@ -61,15 +72,29 @@ CDocIndex::SNodeRecord CDocIndex::ListPositions(const CInfoNode* pNode)
     if (pNode == nullptr) {
         return record;
     }
-    record.nChildStart = static_cast<std::uint32_t>(m_handles.size());
+    record.nChildStart = static_cast<std::uint32_t>(HandleCount());
     pNode->Children().ForEach(
-        [this](const CInfoNode::ChildList::CEntry& entry) { m_handles.push_back(entry.Id()); });
-    record.nChildCount = static_cast<std::uint32_t>(m_handles.size()) - record.nChildStart;
-    record.nFieldStart = static_cast<std::uint32_t>(m_handles.size());
+        [this](const CInfoNode::ChildList::CEntry& entry) { PushHandle(entry.Id()); });
+    record.nChildCountAndMark = static_cast<std::uint32_t>(HandleCount()) - record.nChildStart;
+    record.nFieldStart = static_cast<std::uint32_t>(HandleCount());
     pNode->Fields().ForEach(
-        [this](const CInfoNode::FieldList::CEntry& entry) { m_handles.push_back(entry.Id()); });
-    record.nFieldCount = static_cast<std::uint32_t>(m_handles.size()) - record.nFieldStart;
+        [this](const CInfoNode::FieldList::CEntry& entry) { PushHandle(entry.Id()); });
+    record.nFieldCount = static_cast<std::uint32_t>(HandleCount()) - record.nFieldStart;
     return record;
+}
+
+std::size_t CDocIndex::HandleCount() const
+{
+    return m_bNarrowHandles ? m_narrowHandles.size() : m_wideHandles.size();
+}
+
+void CDocIndex::PushHandle(std::uintptr_t handle)
+{
+    if (m_bNarrowHandles) {
+        m_narrowHandles.push_back(static_cast<std::uint32_t>(handle - m_nHandleBase));
+    } else {
+        m_wideHandles.push_back(handle);
+    }
 }
 
 const CDocIndex::SNodeRecord* CDocIndex::FindRecord(std::uintptr_t handle) const
@@ -83,7 +108,8 @@ std::uintptr_t CDocIndex::At(std::uint32_t start, std::uint32_t count, std::int3
     if (index < 0 || static_cast<std::uint32_t>(index) >= count) {
         return 0;
     }
-    return m_handles[start + static_cast<std::uint32_t>(index)];
+    const std::size_t position = start + static_cast<std::uint32_t>(index);
+    return m_bNarrowHandles ? m_nHandleBase + m_narrowHandles[position] : m_wideHandles[position];
 }
 
 const CInfoNode* CDocIndex::FindNode(std::uintptr_t handle) const
@@ -95,7 +121,7 @@ const CInfoNode* CDocIndex::FindNode(std::uintptr_t handle) const
 const CInfoNode* CDocIndex::FindRootChild(std::uintptr_t handle) const
 {
     const SNodeRecord* pRecord = FindRecord(handle);
-    return (pRecord == nullptr || !pRecord->bRootChild) ? nullptr : pRecord->pNode;
+    return (pRecord == nullptr || !pRecord->IsRootChild()) ? nullptr : pRecord->pNode;
 }
 
 const CInfoField* CDocIndex::FindField(std::uintptr_t handle) const
@@ -106,13 +132,13 @@ const CInfoField* CDocIndex::FindField(std::uintptr_t handle) const
 
 std::uintptr_t CDocIndex::RootChildAt(std::int32_t index) const
 {
-    return At(m_root.nChildStart, m_root.nChildCount, index);
+    return At(m_root.nChildStart, m_root.ChildCount(), index);
 }
 
 std::uintptr_t CDocIndex::ChildAt(std::uintptr_t handle, std::int32_t index) const
 {
     const SNodeRecord* pRecord = FindRecord(handle);
-    return pRecord == nullptr ? 0 : At(pRecord->nChildStart, pRecord->nChildCount, index);
+    return pRecord == nullptr ? 0 : At(pRecord->nChildStart, pRecord->ChildCount(), index);
 }
 
 std::uintptr_t CDocIndex::FieldAt(std::uintptr_t handle, std::int32_t index) const

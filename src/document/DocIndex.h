@@ -16,8 +16,8 @@ class CDocIndex {
 public:
     // About what the index takes per node and per field once built (records, handle runs and
     // lookup tables), for the build budget.
-    static constexpr std::size_t kBytesPerNode = 48;
-    static constexpr std::size_t kBytesPerField = 24;
+    static constexpr std::size_t kBytesPerNode = 40;
+    static constexpr std::size_t kBytesPerField = 20;
 
     void Build(const CInfoNode* pRoot);
     void Clear();
@@ -35,23 +35,35 @@ public:
     std::uintptr_t FieldAt(std::uintptr_t handle, std::int32_t index) const;
 
 private:
-    // A node's child and field handles are runs of m_handles.
+    // A node's child and field handles are runs of the handle list. Counts fit in 31 bits
+    // (lists count in signed 32 bits), which leaves the top bit of one for the root-child mark.
     struct SNodeRecord {
         const CInfoNode* pNode = nullptr;
-        bool bRootChild = false;
         std::uint32_t nChildStart = 0;
-        std::uint32_t nChildCount = 0;
+        std::uint32_t nChildCountAndMark = 0;
         std::uint32_t nFieldStart = 0;
         std::uint32_t nFieldCount = 0;
+
+        std::uint32_t ChildCount() const { return nChildCountAndMark & ~kRootChildMark; }
+        bool IsRootChild() const { return (nChildCountAndMark & kRootChildMark) != 0; }
     };
+    static constexpr std::uint32_t kRootChildMark = 0x80000000u;
 
     SNodeRecord ListPositions(const CInfoNode* pNode);
     const SNodeRecord* FindRecord(std::uintptr_t handle) const;
     std::uintptr_t At(std::uint32_t start, std::uint32_t count, std::int32_t index) const;
+    std::size_t HandleCount() const;
+    void PushHandle(std::uintptr_t handle);
 
     std::vector<SNodeRecord> m_records;       // by node table value - 1
     std::vector<const CInfoField*> m_fields;  // by field table value - 1
-    std::vector<std::uintptr_t> m_handles;
+    // The handles, as offsets from the tree's lowest identity while its identities span
+    // less than 2^32 (always, unless billions were handed out to other trees meanwhile),
+    // else whole.
+    std::uintptr_t m_nHandleBase = 0;
+    bool m_bNarrowHandles = true;
+    std::vector<std::uint32_t> m_narrowHandles;
+    std::vector<std::uintptr_t> m_wideHandles;
     // One table for both kinds: a node's value is its record's position + 1, a field's its
     // position + 1 with kFieldMark set.
     static constexpr std::uint32_t kFieldMark = 0x80000000u;

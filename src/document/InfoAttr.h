@@ -2,8 +2,7 @@
 
 #include "document/ArenaText.h"
 
-// One attribute of the element a node was built from. In a tree, both strings lie in the
-// tree's arena; an attribute handed to CInfoNode::AddAttr may view any text, which is copied.
+// One attribute of the element a node was built from; both strings lie in the tree's arena.
 class CInfoAttr {
 public:
     CArenaText m_strAttrName;

@@ -1,44 +1,41 @@
 #include "document/InfoNode.h"
 
-CInfoNode::CInfoNode() : m_pArena(new CDocArena), m_bOwnsArena(true) {}
+CInfoNode::CInfoNode() : m_nArena(reinterpret_cast<std::uintptr_t>(new CDocArena) | kOwnsArena) {}
 
 CInfoNode::~CInfoNode()
 {
     // The nodes below live in the arena and hold nothing else: none needs its destructor.
     // The lists' own destructors run before the arena goes (they only forget their blocks).
-    if (m_bOwnsArena) {
+    if ((m_nArena & kOwnsArena) != 0) {
         m_lstAttr.RemoveAll();
         m_lstField.RemoveAll();
         m_lstChild.RemoveAll();
-        delete m_pArena;
+        delete &Arena();
     }
 }
 
-std::uintptr_t CInfoNode::AddAttr(const CInfoAttr& attr)
+void CInfoNode::AddAttr(std::string_view strName, std::string_view strValue)
 {
-    return m_lstAttr
-        .AddTail(CInfoAttr{m_pArena->CopyText(attr.m_strAttrName),
-                           m_pArena->CopyText(attr.m_strAttrValue)},
-                 m_pArena)
-        .Id();
+    CDocArena& arena = Arena();
+    m_lstAttr.AddTail(CInfoAttr{arena.CopyText(strName), arena.CopyText(strValue)}, arena);
 }
 
-std::uintptr_t CInfoNode::AddField(const CInfoField& field)
+std::uintptr_t CInfoNode::AddField(std::int32_t nType, std::string_view strName,
+                                   std::string_view strValue)
 {
-    m_pArena->CountField();
+    CDocArena& arena = Arena();
+    arena.CountField();
     return m_lstField
-        .AddTail(CInfoField{field.m_nType, m_pArena->CopyText(field.m_strFieldName),
-                            m_pArena->CopyText(field.m_strFieldValue)},
-                 m_pArena)
+        .AddTail(CInfoField{nType, arena.CopyText(strName), arena.CopyText(strValue)}, &arena)
         .Id();
 }
 
 CInfoNode& CInfoNode::AddChild(std::uintptr_t* pId)
 {
-    m_pArena->CountNode();
-    auto* pChild =
-        new (m_pArena->Allocate(sizeof(CInfoNode), alignof(CInfoNode))) CInfoNode(m_pArena);
-    const std::uintptr_t nId = m_lstChild.AddTail(CNodeRef(pChild), m_pArena).Id();
+    CDocArena& arena = Arena();
+    arena.CountNode();
+    auto* pChild = new (arena.Allocate(sizeof(CInfoNode), alignof(CInfoNode))) CInfoNode(&arena);
+    const std::uintptr_t nId = m_lstChild.AddTail(CNodeRef(pChild), &arena).Id();
     if (pId != nullptr) {
         *pId = nId;
     }

@@ -7,6 +7,7 @@
 #include "document/DocArena.h"
 #include "document/InfoAttr.h"
 #include "document/InfoField.h"
+#include "document/PlainList.h"
 
 class CInfoNode;
 
@@ -32,7 +33,7 @@ private:
 // once; nodes below the root are made only by AddChild and never freed on their own.
 class CInfoNode {
 public:
-    using AttrList = CBlockList<CInfoAttr>;
+    using AttrList = CPlainList<CInfoAttr>;  // designated by nothing: no identities
     using FieldList = CBlockList<CInfoField>;
     using ChildList = CBlockList<CNodeRef>;
 
@@ -45,42 +46,51 @@ public:
     std::string_view Tag() const { return m_strTag; }
     std::string_view Name() const { return m_strName; }
     // Both copy the text into the arena.
-    void SetTag(std::string_view strTag) { m_strTag = m_pArena->CopyText(strTag); }
-    void SetName(std::string_view strName) { m_strName = m_pArena->CopyText(strName); }
+    void SetTag(std::string_view strTag) { m_strTag = Arena().CopyText(strTag); }
+    void SetName(std::string_view strName) { m_strName = Arena().CopyText(strName); }
 
     const AttrList& Attrs() const { return m_lstAttr; }
     const FieldList& Fields() const { return m_lstField; }
     const ChildList& Children() const { return m_lstChild; }
 
-    // Each returns the identity of the new entry: a FieldID, or a ModID / StudyID. The
-    // strings are copied into the arena.
-    std::uintptr_t AddAttr(const CInfoAttr& attr);
-    std::uintptr_t AddField(const CInfoField& field);
+    // The strings are copied into the arena. An attribute entry has no identity; AddField
+    // returns the new entry's, a FieldID.
+    void AddAttr(std::string_view strName, std::string_view strValue);
+    std::uintptr_t AddField(std::int32_t nType, std::string_view strName,
+                            std::string_view strValue);
     // A new empty child node at the tail; its identity goes to *pId when pId is given.
     CInfoNode& AddChild(std::uintptr_t* pId = nullptr);
 
     // For the tree builder: strings that already lie in this tree's arena, kept as they are.
-    void SetArenaTag(std::string_view strTag) { m_strTag = strTag; }
-    void SetArenaName(std::string_view strName) { m_strName = strName; }
-    void AddArenaAttr(const CInfoAttr& attr) { m_lstAttr.AddTail(attr, m_pArena); }
+    void SetArenaTag(CArenaText strTag) { m_strTag = strTag; }
+    void SetArenaName(CArenaText strName) { m_strName = strName; }
+    void AddArenaAttr(const CInfoAttr& attr) { m_lstAttr.AddTail(attr, Arena()); }
     void AddArenaField(const CInfoField& field)
     {
-        m_pArena->CountField();
-        m_lstField.AddTail(field, m_pArena);
+        Arena().CountField();
+        m_lstField.AddTail(field, &Arena());
     }
-    CDocArena& Arena() const { return *m_pArena; }
+    CDocArena& Arena() const
+    {
+        return *reinterpret_cast<CDocArena*>(m_nArena & ~kOwnsArena);
+    }
 
     // Empties the child list; the nodes' memory goes with the arena.
     void RemoveAllChildren() { m_lstChild.RemoveAll(); }
 
 private:
-    explicit CInfoNode(CDocArena* pArena) : m_pArena(pArena), m_bOwnsArena(false) {}
+    explicit CInfoNode(CDocArena* pArena) : m_nArena(reinterpret_cast<std::uintptr_t>(pArena))
+    {}
 
-    std::string_view m_strTag;
-    std::string_view m_strName;
+    // The arena's address, its lowest bit set in the node that owns it (the root). A large
+    // document is mostly nodes, so the flag takes no word of its own.
+    static constexpr std::uintptr_t kOwnsArena = 1;
+    static_assert(alignof(CDocArena) > 1);
+
+    CArenaText m_strTag;
+    CArenaText m_strName;
     AttrList m_lstAttr;
     FieldList m_lstField;
     ChildList m_lstChild;
-    CDocArena* m_pArena;
-    bool m_bOwnsArena;
+    std::uintptr_t m_nArena;
 };

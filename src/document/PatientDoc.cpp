@@ -1,6 +1,7 @@
 #include "document/PatientDoc.h"
 
 #include <cstring>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -64,14 +65,25 @@ bool CPatientDoc::Load(const char* pszText)
     CBuildBudget budget = CBuildBudget::ForText(length);
     CDocBuilder builder(*m_pRoot, budget);
     std::string strError;
-    const bool bParsed = ParseMarkup(pszText, length, builder, strError);
-    const bool bBuilt = bParsed && builder.BuiltRoot() && !budget.Exceeded();
-    if (!bBuilt && builder.BuiltRoot()) {
-        // A text the parser rejects, or whose tree would take more than the budget, leaves
-        // the empty root: the part built so far goes with its arena.
-        m_pRoot = std::make_unique<CInfoNode>();
+    bool bBuilt = false;
+    try {
+        const bool bParsed = ParseMarkup(pszText, length, builder, strError);
+        bBuilt = bParsed && builder.BuiltRoot() && !budget.Exceeded();
+        if (bBuilt) {
+            m_index.Build(m_pRoot.get());
+        }
+    } catch (const std::bad_alloc&) {
+        // Memory ran out while building or indexing: a failed load like any other.
+        bBuilt = false;
+        m_index.Clear();
     }
-    m_index.Build(m_pRoot.get());
+    if (!bBuilt) {
+        // A text the parser rejects, or whose tree would take more than the budget or than
+        // there is memory for, leaves the empty root: the part built so far goes with its
+        // arena.
+        m_pRoot = std::make_unique<CInfoNode>();
+        m_index.Build(m_pRoot.get());
+    }
     return bBuilt;
 }
 

@@ -8,6 +8,7 @@
 
 #include "document/BlockList.h"
 #include "document/DocArena.h"
+#include "document/PlainList.h"
 
 namespace {
 
@@ -63,11 +64,68 @@ TEST(DocArenaTest, CommitKeepsOnlyTheUsedCharacters)
     char* pFirst = arena.ReserveChars(10);
     std::memcpy(pFirst, "abc", 3);
     arena.Commit(pFirst, 10, 3);
-    const std::string_view copy = arena.CopyText("xyz");
+    const std::string_view copy = arena.CopyText("xyz").View();
     EXPECT_EQ(copy.data(), pFirst + 3);  // the unused 7 went back
     EXPECT_EQ(std::string_view(pFirst, 3), "abc");
     EXPECT_EQ(copy, "xyz");
     EXPECT_TRUE(arena.CopyText("").empty());
+}
+
+// A text's length lives beside its address up to a limit and in front of its characters
+// beyond it; both kinds, written at once or in place, read back whole and keep their
+// neighbours' bytes intact.
+TEST(DocArenaTest, TextsOnBothSidesOfTheLongLengthReadBackWhole)
+{
+    CDocArena arena;
+    std::vector<std::pair<CArenaText, std::string>> kept;
+    for (const std::size_t length : {1u, 0xFFFEu, 0xFFFFu, 0x10001u, 3u}) {
+        const std::string text(length, static_cast<char>('a' + kept.size()));
+        kept.emplace_back(arena.CopyText(text), text);
+        // In place: more room than is used, on both sides of the limit.
+        char* pChars = arena.ReserveText(length + 70000);
+        std::memset(pChars, 'z', length);
+        kept.emplace_back(arena.CommitText(pChars, length + 70000, length), std::string(length, 'z'));
+    }
+    for (const auto& [stored, expected] : kept) {
+        EXPECT_EQ(stored.View().size(), expected.size());
+        EXPECT_TRUE(stored == expected);
+    }
+    EXPECT_TRUE(arena.CommitText(arena.ReserveText(5), 5, 0).empty());
+    EXPECT_TRUE(CArenaText().View().empty());
+}
+
+// A list nobody designates: blocks of ten from the arena, read in order from the front or by
+// position, across block edges.
+TEST(DocArenaTest, PlainListsKeepOrderInBlocksOfTen)
+{
+    CDocArena arena;
+    CPlainList<int> list;
+    EXPECT_EQ(list.begin(), list.end());
+    EXPECT_EQ(list.Tail(), nullptr);
+    EXPECT_EQ(list.At(0), nullptr);
+    std::vector<const int*> addresses;
+    for (int i = 0; i < 31; ++i) {
+        list.AddTail(i, arena);
+        addresses.push_back(list.Tail());
+        ASSERT_EQ(*list.Tail(), i);
+    }
+    EXPECT_EQ(list.Count(), 31);
+    int expected = 0;
+    for (const int value : list) {
+        ASSERT_EQ(value, expected++);
+    }
+    EXPECT_EQ(expected, 31);
+    for (int i = 0; i < 31; ++i) {
+        // Entries never moved as the list grew.
+        ASSERT_EQ(list.At(i), addresses[static_cast<std::size_t>(i)]);
+    }
+    EXPECT_EQ(list.At(31), nullptr);
+    EXPECT_EQ(list.At(-1), nullptr);
+    // Ten entries share a block, side by side.
+    EXPECT_EQ(addresses[9] - addresses[0], 9);
+    list.RemoveAll();
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(list.begin(), list.end());
 }
 
 // Lists whose blocks come from an arena: the same order, links and positions as on the heap,

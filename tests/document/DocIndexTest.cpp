@@ -147,7 +147,8 @@ TEST(DocIndexTest, DepthFirstSearchNeverYieldsTheStartingNode)
     EXPECT_EQ(CPatientDocTestAccess::FindNode(nullptr, c.handle), nullptr);
 
     std::uintptr_t f = AddNamedField(*c.pNode, "x", "1", FIELD_IMAGE);
-    CInfoField record{FIELD_IMAGE, "keep", "kept"};
+    CDocArena arena;
+    CInfoField record{FIELD_IMAGE, arena.CopyText("keep"), arena.CopyText("kept")};
     EXPECT_FALSE(CPatientDocTestAccess::FindField(pRoot.get(), a.handle, record));
     EXPECT_EQ(record.m_strFieldName, "keep");  // a miss leaves the record alone
     EXPECT_TRUE(CPatientDocTestAccess::FindField(a.pNode, f, record));

@@ -10,23 +10,22 @@ namespace {
 TEST(InfoNodeTest, AddReturnsTheIdentityOfTheNewTailEntry)
 {
     CInfoNode node;
-    std::uintptr_t attr = node.AddAttr(CInfoAttr{"I", "7"});
+    node.AddAttr("I", "7");
     std::uintptr_t field = AddNamedField(node, "a", "1", FIELD_IMAGE);
     SNewNode child = AddNode(node, "Modality", "CT");
 
-    EXPECT_EQ(attr, node.Attrs().Tail()->Id());
     EXPECT_EQ(field, node.Fields().Tail()->Id());
     EXPECT_EQ(child.handle, node.Children().Tail()->Id());
     EXPECT_EQ(node.Children().Tail()->Value().get(), child.pNode);
     EXPECT_EQ(node.Fields().Tail()->Value().m_nType, FIELD_IMAGE);
-    EXPECT_EQ(node.Attrs().Tail()->Value().m_strAttrValue, "7");
+    EXPECT_EQ(node.Attrs().Tail()->m_strAttrValue, "7");
 }
 
 TEST(InfoNodeTest, RemoveAllChildrenEmptiesOnlyTheChildList)
 {
     CInfoNode node;
     AddNamedField(node, "a", "1");
-    node.AddAttr(CInfoAttr{"Name", "P"});
+    node.AddAttr("Name", "P");
     for (int i = 0; i < 12; ++i) {
         SNewNode child = AddNode(node, "Modality");
         AddNode(*AddNode(*child.pNode, "Study").pNode, "Series");

@@ -208,10 +208,9 @@ void ExpectSameTree(const CInfoNode& a, const CInfoNode& b)
     EXPECT_EQ(a.Tag(), b.Tag());
     EXPECT_EQ(a.Name(), b.Name());
     ASSERT_EQ(a.Attrs().Count(), b.Attrs().Count());
-    for (auto *pa = a.Attrs().Head(), *pb = b.Attrs().Head(); pa != nullptr;
-         pa = pa->Next(), pb = pb->Next()) {
-        EXPECT_EQ(pa->Value().m_strAttrName, pb->Value().m_strAttrName);
-        EXPECT_EQ(pa->Value().m_strAttrValue, pb->Value().m_strAttrValue);
+    for (auto ia = a.Attrs().begin(), ib = b.Attrs().begin(); ia != a.Attrs().end(); ++ia, ++ib) {
+        EXPECT_EQ(ia->m_strAttrName, ib->m_strAttrName);
+        EXPECT_EQ(ia->m_strAttrValue, ib->m_strAttrValue);
     }
     ASSERT_EQ(a.Fields().Count(), b.Fields().Count());
     for (auto *pa = a.Fields().Head(), *pb = b.Fields().Head(); pa != nullptr;

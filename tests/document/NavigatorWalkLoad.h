@@ -28,7 +28,7 @@ inline void ReferenceStartTag(CXmlDoc& nav, CInfoNode& node)
         if (strName == "Name") {
             node.SetName(strValue);
         }
-        node.AddAttr(CInfoAttr{strName, strValue});
+        node.AddAttr(strName, strValue);
     }
 }
 
@@ -42,7 +42,7 @@ inline void ReferenceFields(CXmlDoc& nav, CInfoNode& node)
             nav.EnterElement();
             std::string strName = nav.AttributeValue("FieldName");
             if (!strName.empty()) {
-                node.AddField(CInfoField{nType, strName, nav.AttributeValue("FieldValue")});
+                node.AddField(nType, strName, nav.AttributeValue("FieldValue"));
             }
             nav.LeaveElement();
         }

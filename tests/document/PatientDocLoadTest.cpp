@@ -14,8 +14,8 @@ using Pairs = std::vector<std::pair<std::string, std::string>>;
 Pairs AttrsOf(const CInfoNode& node)
 {
     Pairs attrs;
-    for (auto* pEntry = node.Attrs().Head(); pEntry != nullptr; pEntry = pEntry->Next()) {
-        attrs.emplace_back(pEntry->Value().m_strAttrName, pEntry->Value().m_strAttrValue);
+    for (const CInfoAttr& attr : node.Attrs()) {
+        attrs.emplace_back(attr.m_strAttrName, attr.m_strAttrValue);
     }
     return attrs;
 }
@@ -287,22 +287,54 @@ TEST_F(PatientDocLoadTest, WideStartTagKeepsEveryAttributeInOrder)
     ASSERT_EQ(root.Attrs().Count(), 60001);
     EXPECT_EQ(root.Name(), "wide");
     int i = 0;
-    for (auto* pEntry = root.Attrs().Head(); i < 60000; pEntry = pEntry->Next(), ++i) {
-        ASSERT_EQ(pEntry->Value().m_strAttrName, "a" + std::to_string(i));
-        ASSERT_EQ(pEntry->Value().m_strAttrValue, "v" + std::to_string(i) + "&");
+    for (auto it = root.Attrs().begin(); i < 60000; ++it, ++i) {
+        ASSERT_EQ(it->m_strAttrName, "a" + std::to_string(i));
+        ASSERT_EQ(it->m_strAttrValue, "v" + std::to_string(i) + "&");
     }
 }
 
 // Shapes whose tree takes far more than their text: a bare element with one empty attribute
 // is refused, leaving an empty document; the densest shape a server really sends (modalities
 // with only a name) still builds.
+// The tree keeps short texts' lengths beside their addresses and long ones' in front of their
+// characters: every length around the change, and a decoded value that shrinks across it,
+// come back whole from the tree and through the getters.
+TEST_F(PatientDocLoadTest, TextsOfEveryLengthAroundTheLongOnesComeBackWhole)
+{
+    // Compared with EXPECT_TRUE: a failure prints the length, not the texts.
+    for (const std::size_t length : {0xFFFDu, 0xFFFEu, 0xFFFFu, 0x10000u, 200000u}) {
+        const std::string value(length, 'v');
+        const std::string name(length, 'n');
+        const std::string text = "<ROOT><P " + name + "=\"" + value + "\"><M Name=\"" + value +
+                                 "\"><S Name=\"" + value + "\"><Fields><Text><F FieldName=\"" +
+                                 name + "\" FieldValue=\"" + value +
+                                 "\"/></Text></Fields></S></M></P></ROOT>";
+        const CInfoNode& root = Built(text);
+        EXPECT_TRUE(AttrsOf(root) == (Pairs{{name, value}})) << length;
+        const ModID mod = doc.GetModID(0);
+        EXPECT_TRUE(doc.GetModName(mod) == value) << length;
+        const StudyID study = doc.GetStudyID(mod, 0);
+        EXPECT_TRUE(doc.GetStudyName(study) == value) << length;
+        const FieldID field = doc.GetFieldID(study, 0);
+        EXPECT_TRUE(doc.GetFieldName(field) == name) << length;
+        EXPECT_TRUE(doc.GetFieldData(field) == value) << length;
+    }
+    // Reserved for a long text, decoded into a short one: "&amp;" gives one character.
+    std::string encoded;
+    for (int i = 0; i < 20000; ++i) {
+        encoded += "&amp;";
+    }
+    const CInfoNode& root = Built("<ROOT><P a=\"" + encoded + "\"/></ROOT>");
+    EXPECT_TRUE(AttrsOf(root) == (Pairs{{"a", std::string(20000, '&')}}));
+}
+
 TEST_F(PatientDocLoadTest, TreeOutOfProportionToTheTextIsRefused)
 {
     Built(R"(<ROOT><P><Modality Name="CT"/></P></ROOT>)");
     const ModID earlier = doc.GetModID(0);
     ASSERT_NE(earlier, 0u);
 
-    // About 85 times its size as a tree (a node and a block of attributes per 6 bytes): over
+    // About 55 times its size as a tree (a node and a block of attributes per 6 bytes): over
     // the bound once the text is large enough for the slack not to cover it.
     std::string text = "<ROOT><P>";
     while (text.size() < 4 * 1024 * 1024) {

@@ -23,5 +23,5 @@ inline SNewNode AddNode(CInfoNode& parent, const std::string& tag, const std::st
 inline std::uintptr_t AddNamedField(CInfoNode& node, const std::string& name,
                                     const std::string& value, std::int32_t type = FIELD_TEXT)
 {
-    return node.AddField(CInfoField{type, name, value});
+    return node.AddField(type, name, value);
 }
