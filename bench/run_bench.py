@@ -256,7 +256,7 @@ def main():
               load, divide(worst.median, None if load.median is None else load.median * 1000.0), "-", False, None,
               [], [client.errors.get("BM_GetterDuringLoad/real_time")])
 
-    for shape, label, limit in (("studies", "studies", 2.5), ("dense", "dense", 2.5), ("name-only", "name-only", 8.0)):
+    for shape, label, limit in (("studies", "studies", 2.5), ("dense", "dense", 2.5), ("name-only", "name-only", 16.0)):
         probe = memory[shape]
         added = probe["peak"] - probe["rss_before"]
         r = added / probe["text_bytes"]
