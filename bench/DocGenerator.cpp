@@ -164,7 +164,9 @@ std::string CDocGenerator::Dense(std::size_t bytes)
             }
             out += "<Modality Name=\"";
             out += kModalities[(n / kStudiesPerModality) % 6];
-            out += "\" Count=\"" + std::to_string(kStudiesPerModality) + "\">";
+            out += "\" Count=\"";
+            out += std::to_string(kStudiesPerModality);
+            out += "\">";
         }
         DenseStudy(out, n);
     }
