@@ -49,7 +49,10 @@ private:
     static constexpr int kLengthShift = 48;
     static constexpr std::uint64_t kAddressMask = (std::uint64_t{1} << kLengthShift) - 1;
 
-    const char* Chars() const { return reinterpret_cast<const char*>(m_nBits & kAddressMask); }
+    const char* Chars() const
+    {
+        return reinterpret_cast<const char*>(m_nBits & kAddressMask);
+    }
     std::size_t Length() const
     {
         const auto length = static_cast<std::size_t>(m_nBits >> kLengthShift);
@@ -63,8 +66,14 @@ private:
 
     std::uint64_t m_nBits = reinterpret_cast<std::uintptr_t>("");
 #else
-    const char* Chars() const { return m_pChars; }
-    std::size_t Length() const { return m_nLength; }
+    const char* Chars() const
+    {
+        return m_pChars;
+    }
+    std::size_t Length() const
+    {
+        return m_nLength;
+    }
 
     const char* m_pChars = "";
     std::uint32_t m_nLength = 0;

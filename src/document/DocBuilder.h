@@ -71,8 +71,8 @@ private:
     static constexpr std::size_t kKeptNames = 256;
     static constexpr std::int32_t kLongestKeptName = 64;
     struct SKeptName {
-        std::string_view raw;     // the bytes in the text (alive while the tree is built)
-        CArenaText stored;        // the arena's copy
+        std::string_view raw;  // the bytes in the text (alive while the tree is built)
+        CArenaText stored;     // the arena's copy
         bool bDecoded = false;
     };
 

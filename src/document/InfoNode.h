@@ -70,17 +70,13 @@ public:
         Arena().CountField();
         m_lstField.AddTail(field, &Arena());
     }
-    CDocArena& Arena() const
-    {
-        return *reinterpret_cast<CDocArena*>(m_nArena & ~kOwnsArena);
-    }
+    CDocArena& Arena() const { return *reinterpret_cast<CDocArena*>(m_nArena & ~kOwnsArena); }
 
     // Empties the child list; the nodes' memory goes with the arena.
     void RemoveAllChildren() { m_lstChild.RemoveAll(); }
 
 private:
-    explicit CInfoNode(CDocArena* pArena) : m_nArena(reinterpret_cast<std::uintptr_t>(pArena))
-    {}
+    explicit CInfoNode(CDocArena* pArena) : m_nArena(reinterpret_cast<std::uintptr_t>(pArena)) {}
 
     // The arena's address, its lowest bit set in the node that owns it (the root). A large
     // document is mostly nodes, so the flag takes no word of its own.

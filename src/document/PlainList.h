@@ -72,7 +72,10 @@ public:
         }
         return &pBlock->At(index);
     }
-    const T* Tail() const { return m_pLast != nullptr ? &m_pLast->At(m_pLast->nFilled - 1) : nullptr; }
+    const T* Tail() const
+    {
+        return m_pLast != nullptr ? &m_pLast->At(m_pLast->nFilled - 1) : nullptr;
+    }
 
     void AddTail(const T& value, CDocArena& arena)
     {
@@ -103,7 +106,10 @@ private:
         std::int32_t nFilled;
         alignas(T) unsigned char slots[kBlockEntries][sizeof(T)];
 
-        const T& At(int slot) const { return *std::launder(reinterpret_cast<const T*>(slots[slot])); }
+        const T& At(int slot) const
+        {
+            return *std::launder(reinterpret_cast<const T*>(slots[slot]));
+        }
     };
 
     SBlock* m_pFirst = nullptr;

@@ -84,7 +84,8 @@ TEST(DocArenaTest, TextsOnBothSidesOfTheLongLengthReadBackWhole)
         // In place: more room than is used, on both sides of the limit.
         char* pChars = arena.ReserveText(length + 70000);
         std::memset(pChars, 'z', length);
-        kept.emplace_back(arena.CommitText(pChars, length + 70000, length), std::string(length, 'z'));
+        kept.emplace_back(arena.CommitText(pChars, length + 70000, length),
+                          std::string(length, 'z'));
     }
     for (const auto& [stored, expected] : kept) {
         EXPECT_EQ(stored.View().size(), expected.size());
