@@ -24,10 +24,9 @@ public:
     operator std::string_view() const { return View(); }
     bool empty() const { return Length() == 0; }
 
+    // Either side may be a string_view (or what converts to one); != follows from ==.
     friend bool operator==(CArenaText a, CArenaText b) { return a.View() == b.View(); }
     friend bool operator==(CArenaText a, std::string_view b) { return a.View() == b; }
-    friend bool operator==(std::string_view a, CArenaText b) { return a == b.View(); }
-    friend bool operator!=(CArenaText a, std::string_view b) { return a.View() != b; }
 
 #if UINTPTR_MAX > 0xFFFFFFFFu
     static constexpr std::size_t kLongLength = 0xFFFF;

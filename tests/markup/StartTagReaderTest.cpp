@@ -47,14 +47,13 @@ void ReadAttributes(CStartTagReader& reader, SRead& read)
 
 // The tokenizer, then the reader begun at the tag: what the element table and the
 // navigator's reading of the tag give.
-SRead TwoReadings(const std::string& text)
+// What one reading gave: the token, then (for a start tag) the reader's attributes; a reader
+// that did not read the tag itself is begun at it first.
+SRead Recorded(const std::string& text, std::int32_t type, const MarkupToken& token,
+               const ScanCursor& cursor, CStartTagReader& reader, bool bBeginReader)
 {
-    ScanCursor cursor;
-    cursor.text = text.c_str();
-    cursor.length = static_cast<std::int32_t>(text.size());
-    MarkupToken token;
     SRead read;
-    read.type = ScanToken(cursor, token);
+    read.type = type;
     if (read.type == TOK_ERROR) {
         read.name = token.text;
     }
@@ -64,34 +63,38 @@ SRead TwoReadings(const std::string& text)
         read.flags = token.flags;
         read.name = std::string(token.Name(text.c_str()));
         read.next = cursor.next;
-        CStartTagReader reader;
-        reader.Begin(text.c_str(), 0);
+        if (bBeginReader) {
+            reader.Begin(text.c_str(), 0);
+        }
         ReadAttributes(reader, read);
     }
     return read;
 }
 
-SRead OneReading(const std::string& text)
+ScanCursor CursorOver(const std::string& text)
 {
     ScanCursor cursor;
     cursor.text = text.c_str();
     cursor.length = static_cast<std::int32_t>(text.size());
+    return cursor;
+}
+
+SRead TwoReadings(const std::string& text)
+{
+    ScanCursor cursor = CursorOver(text);
+    MarkupToken token;
+    const std::int32_t type = ScanToken(cursor, token);
+    CStartTagReader reader;
+    return Recorded(text, type, token, cursor, reader, true);
+}
+
+SRead OneReading(const std::string& text)
+{
+    ScanCursor cursor = CursorOver(text);
     MarkupToken token;
     CStartTagReader reader;
-    SRead read;
-    read.type = reader.ReadTag(cursor, token);
-    if (read.type == TOK_ERROR) {
-        read.name = token.text;
-    }
-    if (read.type == TOK_START_TAG) {
-        read.offset = token.offset;
-        read.length = token.length;
-        read.flags = token.flags;
-        read.name = std::string(token.Name(text.c_str()));
-        read.next = cursor.next;
-        ReadAttributes(reader, read);
-    }
-    return read;
+    const std::int32_t type = reader.ReadTag(cursor, token);
+    return Recorded(text, type, token, cursor, reader, false);
 }
 
 void ExpectOneReadingAsTwo(const std::string& text)
