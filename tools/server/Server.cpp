@@ -176,11 +176,20 @@ void CServer::AcceptAll(Clock::time_point now)
     bool retried = false;  // after running out of descriptors
     for (;;) {
         if (live >= m_maxConnections) {
-            // Full: the next client takes the place of the one that gives way first.
-            if (!MakeRoom(order, ordered, polled, kAnyTier, accepted, now)) {
+            // Full: the next client takes the place of the one that gives way first, but only
+            // when there is a next client; nobody gives way to an empty queue. Where running
+            // out of descriptors lowered the limit below the clients there are, more give way.
+            pollfd listener{m_listenFd, POLLIN, 0};
+            if (::poll(&listener, 1, 0) <= 0 || (listener.revents & POLLIN) == 0) {
                 break;
             }
-            --live;
+            while (live >= m_maxConnections &&
+                   MakeRoom(order, ordered, polled, kAnyTier, accepted, now)) {
+                --live;
+            }
+            if (live >= m_maxConnections) {
+                break;
+            }
         }
         sockaddr_in address{};
         socklen_t length = sizeof address;
@@ -196,13 +205,20 @@ void CServer::AcceptAll(Clock::time_point now)
                 Log("out of descriptors with " + std::to_string(live) +
                     " clients; serving at most " + std::to_string(m_maxConnections) + " at once");
             }
-            // A client that is not being served gives way, and the accept is tried again, once:
-            // when that fails too, the descriptors went elsewhere (ENFILE: other processes).
-            if ((failure == EMFILE || failure == ENFILE) && !retried &&
-                MakeRoom(order, ordered, polled, kIdleTier, accepted, now)) {
-                --live;
-                retried = true;
-                continue;
+            // A client that is not being served gives way (more when the limit just went below
+            // the clients there are), and the accept is tried again, once: when that fails
+            // too, the descriptors went elsewhere (ENFILE: other processes).
+            if ((failure == EMFILE || failure == ENFILE) && !retried) {
+                std::size_t gaveWay = 0;
+                while ((gaveWay == 0 || live >= m_maxConnections) &&
+                       MakeRoom(order, ordered, polled, kIdleTier, accepted, now)) {
+                    --live;
+                    ++gaveWay;
+                }
+                if (gaveWay > 0 && live < m_maxConnections) {
+                    retried = true;
+                    continue;
+                }
             }
             if (failure == EMFILE || failure == ENFILE || failure == ENOBUFS || failure == ENOMEM) {
                 // The pending connection stays queued; back off instead of spinning on it.
