@@ -6,6 +6,7 @@
 #include "document/InfoNode.h"
 #include "markup/MarkupToken.h"
 #include "markup/StartTagReader.h"
+#include "markup/TextDecoder.h"
 
 namespace {
 
@@ -16,6 +17,11 @@ bool ChargeEntry(CBuildBudget& budget, const List& list)
     return budget.Charge(list.Count() % List::kBlockEntries == 0 ? List::BlockBytes() : 0);
 }
 
+// An entry is read for these two names alone, in this order.
+constexpr std::string_view kEntryNames[] = {"FieldName", "FieldValue"};
+constexpr std::size_t kFieldName = 0;
+constexpr std::size_t kFieldValue = 1;
+
 }  // namespace
 
 CDocBuilder::CDocBuilder(CInfoNode& root, CBuildBudget& budget)
@@ -25,6 +31,22 @@ CDocBuilder::CDocBuilder(CInfoNode& root, CBuildBudget& budget)
 }
 
 CDocBuilder::~CDocBuilder() = default;
+
+CStartTagReader::SWants CDocBuilder::NextTagWants() const
+{
+    using EWants = CStartTagReader::EWants;
+    if (m_bStopped || m_open.empty()) {
+        return {EWants::kTagName};
+    }
+    switch (m_open.back().kind) {
+    case EOpen::kGroup: return {EWants::kNamedValues, kEntryNames, std::size(kEntryNames)};
+    case EOpen::kNode: return {EWants::kAttributes};
+    case EOpen::kTop: return {m_bRootBuilt ? EWants::kTagName : EWants::kAttributes};
+    case EOpen::kFields:
+    case EOpen::kPassedOver: break;
+    }
+    return {EWants::kTagName};
+}
 
 void CDocBuilder::OnStartTag(const MarkupToken& tag, CStartTagReader& reader)
 {
@@ -127,12 +149,12 @@ bool CDocBuilder::AddField(CInfoNode& node, std::int32_t nType, CStartTagReader&
 {
     std::int32_t nameStart = 0;
     std::int32_t nameLength = 0;
-    if (!reader.FindValue("FieldName", nameStart, nameLength) || nameLength <= 0) {
+    if (!reader.WantedValue(kFieldName, nameStart, nameLength) || nameLength <= 0) {
         return true;
     }
     std::int32_t valueStart = 0;
     std::int32_t valueLength = 0;
-    reader.FindValue("FieldValue", valueStart, valueLength);
+    reader.WantedValue(kFieldValue, valueStart, valueLength);
     if (!ChargeEntry(m_budget, node.Fields()) || !m_budget.Charge(CDocIndex::kBytesPerField) ||
         !m_budget.ChargeString(static_cast<std::size_t>(valueLength))) {
         return false;
@@ -186,8 +208,8 @@ CArenaText CDocBuilder::ValueText(const CStartTagReader& reader, std::int32_t st
     if (length <= 0) {
         return {};
     }
-    const auto capacity = static_cast<std::size_t>(length);
+    const std::size_t capacity = static_cast<std::size_t>(length) + kDecodeSlack;
     char* pChars = m_arena.ReserveText(capacity);
-    const std::size_t used = reader.DecodeInto(start, length, pChars);
+    const std::size_t used = reader.DecodeValueInto(start, length, pChars);
     return m_arena.CommitText(pChars, capacity, used);
 }

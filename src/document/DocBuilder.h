@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "document/ArenaText.h"
+#include "markup/StartTagReader.h"
 
 class CBuildBudget;
 class CDocArena;
 class CInfoNode;
-class CStartTagReader;
 struct MarkupToken;
 
 // Builds a patient document while the markup is parsed: the parse's consumer (see
@@ -32,6 +32,7 @@ public:
     CDocBuilder(const CDocBuilder&) = delete;
     CDocBuilder& operator=(const CDocBuilder&) = delete;
 
+    CStartTagReader::SWants NextTagWants() const;
     void OnStartTag(const MarkupToken& tag, CStartTagReader& reader);
     void OnEndTag(const MarkupToken& tag);
 

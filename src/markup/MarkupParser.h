@@ -27,6 +27,9 @@
 //       attributes as the navigator enumerates them. Tags of the common shape are read once,
 //       their attributes found while the tag's end is searched for; any other tag is scanned
 //       by the tokenizer and its words read by the reader's general rules.
+//   CStartTagReader::SWants NextTagWants() const;   (only with ReadsAttributes)
+//       what the consumer will ask the reader about the next start tag, given what it has
+//       been told so far; the reading on the way to the tag's end keeps just that.
 //   void OnStartTag(const MarkupToken& tag, CStartTagReader& reader);
 //       a start tag (TOKEN_EMPTY_TAG in its flags for an empty-element tag, which gets no
 //       end tag of its own). Without ReadsAttributes the reader is not set.
@@ -68,8 +71,9 @@ std::int32_t ParseElements(ScanCursor& cursor, Consumer& consumer, std::string& 
         MarkupToken& token = stack[depth];
         std::int32_t type;
         if constexpr (Consumer::ReadsAttributes()) {
-            type = StartsStartTag(cursor.text + cursor.next) ? reader.ReadTag(cursor, token)
-                                                             : ScanToken(cursor, token);
+            type = StartsStartTag(cursor.text + cursor.next)
+                       ? reader.ReadTag(cursor, token, consumer.NextTagWants())
+                       : ScanToken(cursor, token);
         } else {
             type = ScanToken(cursor, token);
         }

@@ -37,6 +37,7 @@ bool EndsTagName(char c)
 void CStartTagReader::Reset(const char* text)
 {
     m_pText = text;
+    m_bWantedRead = false;
     m_bWordsRead = false;
     m_bAttributesRead = false;
     m_bPlain = false;
@@ -47,6 +48,7 @@ void CStartTagReader::Reset(const char* text)
 void CStartTagReader::Begin(const char* text, std::int32_t offset)
 {
     Reset(text);
+    m_nTextLength = -1;
 
     // Most tags have their name right after the '<'.
     const std::int32_t nameEnd = UnquotedWordAt(text, offset + 1);
@@ -64,14 +66,27 @@ void CStartTagReader::Begin(const char* text, std::int32_t offset)
     m_nAfterName = cursor.next;
 }
 
-std::int32_t CStartTagReader::ReadTag(ScanCursor& cursor, MarkupToken& token)
+std::int32_t CStartTagReader::ReadTag(ScanCursor& cursor, MarkupToken& token, const SWants& wants)
 {
-    if (ReadPlainTag(cursor, token)) {
-        return TOK_START_TAG;
+    m_wants = wants;
+    m_nTextLength = cursor.length;
+    switch (wants.what) {
+    case EWants::kAttributes:
+        if (ReadPlainTag<false>(cursor, token)) {
+            return TOK_START_TAG;
+        }
+        break;
+    case EWants::kNamedValues:
+        if (wants.count <= kMostWanted && ReadPlainTag<true>(cursor, token)) {
+            return TOK_START_TAG;
+        }
+        break;
+    case EWants::kTagName: break;
     }
     const std::int32_t offset = cursor.next;
     const std::int32_t type = ScanStartTag(cursor, token);
     Begin(cursor.text, offset);
+    m_nTextLength = cursor.length;
     return type;
 }
 
@@ -81,13 +96,19 @@ std::int32_t CStartTagReader::ReadTag(ScanCursor& cursor, MarkupToken& token)
 // quote inside an attribute name (the tokenizer would open a value there), anything after the
 // name but white space, names, '=' and quoted values before the '>', '/' or '?' that ends the
 // attributes. After a '/' or '?' only the tokenizer's search for the closing '>' is left.
+template <bool bNamed>
 bool CStartTagReader::ReadPlainTag(ScanCursor& cursor, MarkupToken& token)
 {
     const char* text = cursor.text;
     const std::int32_t offset = cursor.next;
     Reset(text);
+    if constexpr (bNamed) {
+        for (std::size_t k = 0; k < m_wants.count; ++k) {
+            m_wanted[k] = SRange{-1, 0};
+        }
+    }
     // The tag name's first character never ends a word.
-    const std::int32_t nameEnd = UnquotedWordEnd(text, offset + 1);
+    const std::int32_t nameEnd = UnquotedWordEnd(text, cursor.length, offset + 1);
     if (!EndsTagName(text[nameEnd])) {
         return false;
     }
@@ -105,11 +126,11 @@ bool CStartTagReader::ReadPlainTag(ScanCursor& cursor, MarkupToken& token)
             break;
         }
         if (c == '\0' || c == '"' || c == '\'' || EndsWord(static_cast<unsigned char>(c)) ||
-            m_attributes.size() == kPlainAttributes) {
+            (!bNamed && m_attributes.size() == kPlainAttributes)) {
             break;
         }
         const std::int32_t attrName = p;
-        p = PlainNameEnd(text, p);
+        p = PlainNameEnd(text, cursor.length, p);
         if (p < 0) {
             break;
         }
@@ -129,7 +150,20 @@ bool CStartTagReader::ReadPlainTag(ScanCursor& cursor, MarkupToken& token)
         if (text[p] == '\0') {
             break;
         }
-        AddPlainAttribute(SAttribute{attrName, attrNameLength, valueStart, p - valueStart});
+        if constexpr (bNamed) {
+            // The first attribute of a wanted name gives its value, as FindValue would.
+            for (std::size_t k = 0; k < m_wants.count; ++k) {
+                const std::string_view& wanted = m_wants.names[k];
+                if (m_wanted[k].start < 0 &&
+                    static_cast<std::size_t>(attrNameLength) == wanted.size() &&
+                    std::memcmp(text + attrName, wanted.data(), wanted.size()) == 0) {
+                    m_wanted[k] = SRange{valueStart, p - valueStart};
+                    break;
+                }
+            }
+        } else {
+            AddPlainAttribute(SAttribute{attrName, attrNameLength, valueStart, p - valueStart});
+        }
         ++p;
     }
     if (close < 0) {
@@ -139,8 +173,10 @@ bool CStartTagReader::ReadPlainTag(ScanCursor& cursor, MarkupToken& token)
     m_bTagName = true;
     m_tagName = SWord{offset + 1, nameEnd - offset - 1, false};
     m_nAfterName = nameEnd;
-    m_bAttributesRead = true;
-    m_bPlain = true;
+    // Kept only the wanted values: any other question reads the attributes afresh.
+    m_bAttributesRead = !bNamed;
+    m_bPlain = !bNamed;
+    m_bWantedRead = bNamed;
     token.type = TOK_START_TAG;
     token.offset = offset;
     token.length = close - offset + 1;
@@ -409,6 +445,13 @@ bool CStartTagReader::FindValue(const char* name, std::size_t nameLength, std::i
 std::size_t CStartTagReader::DecodeInto(std::int32_t start, std::int32_t length, char* pOut) const
 {
     return DecodeTextInto(m_pText, start, length, pOut);
+}
+
+std::size_t CStartTagReader::DecodeValueInto(std::int32_t start, std::int32_t length,
+                                             char* pOut) const
+{
+    return m_nTextLength >= 0 ? ::DecodeValueInto(m_pText, m_nTextLength, start, length, pOut)
+                              : DecodeTextInto(m_pText, start, length, pOut);
 }
 
 std::string CStartTagReader::Decode(std::int32_t start, std::int32_t length) const

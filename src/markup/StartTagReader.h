@@ -24,15 +24,47 @@ public:
         std::int32_t valueLength;
     };
 
+    // What the consumer of a start tag is going to ask, so that the reading on the way to the
+    // tag's end keeps just that. Every question is answered whatever was said here; one that
+    // was not said reads the tag again.
+    enum class EWants : std::uint8_t {
+        kAttributes,   // Attributes(): every attribute is kept on the way
+        kNamedValues,  // WantedValue(k) for each of names[0 .. count): their values are kept
+        kTagName,      // only the tag name
+    };
+    static constexpr std::size_t kMostWanted = 4;
+    struct SWants {
+        EWants what = EWants::kAttributes;
+        const std::string_view* names =
+            nullptr;            // kNamedValues: NUL-terminated, as FindValue takes
+        std::size_t count = 0;  // at most kMostWanted
+    };
+
     // Reads the tag whose '<' is at offset; the text is NUL-terminated. Only the tag name is
     // read here; the other words on the first question that needs them.
     void Begin(const char* text, std::int32_t offset);
 
     // Scans the start tag at cursor.next (where StartsStartTag holds) as ScanToken would, into
     // token and the cursor, and begins reading it as Begin would. A tag of the common shape
-    // (see ReadPlainAttributes) is read once: its attributes are found on the way to its end.
-    // Any other is scanned by the tokenizer and its words are read when asked for.
-    std::int32_t ReadTag(ScanCursor& cursor, MarkupToken& token);
+    // (see ReadPlainAttributes) is read once: what `wants` names is found on the way to its
+    // end. Any other is scanned by the tokenizer and its words are read when asked for. The
+    // names that `wants` points to must outlive the questions about this tag.
+    std::int32_t ReadTag(ScanCursor& cursor, MarkupToken& token, const SWants& wants);
+    std::int32_t ReadTag(ScanCursor& cursor, MarkupToken& token)
+    {
+        return ReadTag(cursor, token, SWants{});
+    }
+
+    // FindValue of wants.names[k] of the last ReadTag.
+    bool WantedValue(std::size_t k, std::int32_t& start, std::int32_t& length)
+    {
+        if (m_bWantedRead) {
+            start = m_wanted[k].start;
+            length = m_wanted[k].length;
+            return m_wanted[k].start >= 0;
+        }
+        return FindValue(m_wants.names[k].data(), m_wants.names[k].size(), start, length);
+    }
 
     // The tag name: the first word after the '<'.
     std::string TagName() const;
@@ -69,6 +101,8 @@ public:
     std::string Decode(std::int32_t start, std::int32_t length) const;
     // The same into pOut, which has room for `length` bytes; returns the bytes written.
     std::size_t DecodeInto(std::int32_t start, std::int32_t length, char* pOut) const;
+    // The same into room for `length` + kDecodeSlack bytes, for a tag ReadTag read: faster.
+    std::size_t DecodeValueInto(std::int32_t start, std::int32_t length, char* pOut) const;
     const char* Text() const { return m_pText; }
     // Where the tag name lies in the text.
     std::int32_t TagNameStart() const { return m_tagName.start; }
@@ -82,7 +116,9 @@ private:
     };
 
     void Reset(const char* text);
-    // ReadTag's single pass; false, with nothing kept, for a tag of any other shape.
+    // ReadTag's single pass; false, with nothing kept, for a tag of any other shape. With
+    // bNamed it keeps the values of m_wants.names, otherwise every attribute.
+    template <bool bNamed>
     bool ReadPlainTag(ScanCursor& cursor, MarkupToken& token);
     // Takes the attribute as the next one, with the value of the first of its name.
     void AddPlainAttribute(SAttribute attribute);
@@ -101,7 +137,16 @@ private:
     // The value word for a name matched at word k, or -1.
     std::int32_t ValueWordAfter(std::int32_t k) const;
 
+    struct SRange {
+        std::int32_t start;  // -1: none
+        std::int32_t length;
+    };
+
     const char* m_pText = "";
+    std::int32_t m_nTextLength = -1;  // the bytes before the NUL, when ReadTag read the tag
+    SWants m_wants;
+    bool m_bWantedRead = false;  // m_wanted holds the values of m_wants.names
+    SRange m_wanted[kMostWanted] = {};
     std::int32_t m_nAfterName = 0;
     SWord m_tagName{0, 0, false};
     bool m_bTagName = false;

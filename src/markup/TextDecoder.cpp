@@ -1,6 +1,11 @@
 #include "markup/TextDecoder.h"
 
+#include <climits>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "platform/CodePage936.h"
 
@@ -131,6 +136,18 @@ std::int32_t DecodeEntityReference(const char* text, std::int32_t i, std::int32_
     return 0;
 }
 
+// The reference at i ('&'): its character, or the '&' as written.
+std::int32_t DecodeReference(const char* text, std::int32_t i, std::int32_t end, char*& out)
+{
+    const std::int32_t after = text[i + 1] == '#' ? DecodeCharacterReference(text, i, end, out)
+                                                  : DecodeEntityReference(text, i, end, out);
+    if (after > 0) {
+        return after;
+    }
+    *out++ = '&';
+    return i + 1;
+}
+
 }  // namespace
 
 std::size_t DecodeTextInto(const char* text, std::int32_t start, std::int32_t length, char* pOut)
@@ -156,16 +173,48 @@ std::size_t DecodeTextInto(const char* text, std::int32_t start, std::int32_t le
             i = stop;
             continue;
         }
-        const std::int32_t after = text[i + 1] == '#' ? DecodeCharacterReference(text, i, end, out)
-                                                      : DecodeEntityReference(text, i, end, out);
-        if (after > 0) {
-            i = after;
-        } else {
-            *out++ = '&';
-            ++i;
-        }
+        i = DecodeReference(text, i, end, out);
     }
     return static_cast<std::size_t>(out - pOut);
+}
+
+std::size_t DecodeValueInto(const char* text, std::int32_t textLength, std::int32_t start,
+                            std::int32_t length, char* pOut)
+{
+    if (length <= 0) {
+        return 0;
+    }
+#if defined(__SSE2__)
+    char* out = pOut;
+    // Decoding stops at the text's NUL, as DecodeTextInto's does.
+    const std::int32_t end = start + length < textLength ? start + length : textLength;
+    std::int32_t i = start;
+    const __m128i amp = _mm_set1_epi8('&');
+    // A block is read only where it lies before the NUL; writing it whole stays inside the
+    // room, since the output never runs ahead of the input.
+    while (i < end && textLength - i >= 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
+        const int ampMask = _mm_movemask_epi8(_mm_cmpeq_epi8(block, amp));
+        const std::int32_t firstAmp =
+            ampMask != 0 ? __builtin_ctz(static_cast<unsigned>(ampMask)) : INT32_MAX;
+        if (firstAmp < end - i) {
+            out += firstAmp;
+            i = DecodeReference(text, i + firstAmp, end, out);
+            continue;
+        }
+        const std::int32_t step = end - i < 16 ? end - i : 16;
+        out += step;
+        i += step;
+    }
+    if (i < end) {
+        out += DecodeTextInto(text, i, end - i, out);
+    }
+    return static_cast<std::size_t>(out - pOut);
+#else
+    (void)textLength;
+    return DecodeTextInto(text, start, length, pOut);
+#endif
 }
 
 std::string DecodeText(const char* text, std::int32_t start, std::int32_t length)

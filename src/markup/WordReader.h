@@ -34,6 +34,10 @@ std::int32_t UnquotedNameEnd(const char* text, std::int32_t pos);
 // The same, or -1 when a character of the word is '[' or a quote (which the tokenizer would
 // take for the start of a value).
 std::int32_t PlainNameEnd(const char* text, std::int32_t pos);
+// UnquotedWordEnd and PlainNameEnd for a text whose `length` bytes before the NUL are known:
+// 16 bytes are tested at a time where they lie before the NUL.
+std::int32_t UnquotedWordEnd(const char* text, std::int32_t length, std::int32_t pos);
+std::int32_t PlainNameEnd(const char* text, std::int32_t length, std::int32_t pos);
 // When an unquoted word starts right at pos (no space, quote or word-ending byte there), the
 // offset just past it, as ScanWord would read it; otherwise -1.
 std::int32_t UnquotedWordAt(const char* text, std::int32_t pos);

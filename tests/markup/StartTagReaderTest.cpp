@@ -1,5 +1,5 @@
 // CStartTagReader::ReadTag reads a start tag of the common shape once, finding its end and its
-// attributes together. It must give the token the tokenizer gives (type, extent, empty flag,
+// attributes (or only the values it is told will be asked for) together. It must give the token the tokenizer gives (type, extent, empty flag,
 // name, where the next scan starts) and the attributes the general reading gives, for every
 // tag, of that shape or not.
 #include <gtest/gtest.h>
@@ -88,20 +88,40 @@ SRead TwoReadings(const std::string& text)
     return Recorded(text, type, token, cursor, reader, true);
 }
 
-SRead OneReading(const std::string& text)
+constexpr std::string_view kWantedNames[] = {"Name", "FieldName"};
+
+// One reading told what will be asked: the wanted values first, then everything else.
+SRead OneReading(const std::string& text, const CStartTagReader::SWants& wants)
 {
     ScanCursor cursor = CursorOver(text);
     MarkupToken token;
     CStartTagReader reader;
-    const std::int32_t type = reader.ReadTag(cursor, token);
-    return Recorded(text, type, token, cursor, reader, false);
+    const std::int32_t type = reader.ReadTag(cursor, token, wants);
+    std::string wanted;
+    if (type == TOK_START_TAG && wants.what == CStartTagReader::EWants::kNamedValues) {
+        std::int32_t start = 0;
+        std::int32_t length = 0;
+        const bool found = reader.WantedValue(1, start, length);
+        wanted = found ? reader.Decode(start, length) : "-";
+        // Asked again after the whole reading below, as a consumer may.
+        EXPECT_EQ(reader.WantedValue(0, start, length), reader.FindValue("Name", start, length));
+    }
+    SRead read = Recorded(text, type, token, cursor, reader, false);
+    if (type == TOK_START_TAG && wants.what == CStartTagReader::EWants::kNamedValues) {
+        EXPECT_EQ(wanted, read.fieldName) << "the wanted value differs from FindValue's";
+    }
+    return read;
 }
 
 void ExpectOneReadingAsTwo(const std::string& text)
 {
+    using EWants = CStartTagReader::EWants;
     SCOPED_TRACE(text);
     ASSERT_TRUE(StartsStartTag(text.c_str()));
-    EXPECT_TRUE(OneReading(text) == TwoReadings(text));
+    const SRead two = TwoReadings(text);
+    EXPECT_TRUE(OneReading(text, {EWants::kAttributes}) == two);
+    EXPECT_TRUE(OneReading(text, {EWants::kNamedValues, kWantedNames, 2}) == two);
+    EXPECT_TRUE(OneReading(text, {EWants::kTagName}) == two);
 }
 
 TEST(StartTagReaderTest, TagsAtTheEdgesOfTheCommonShapeReadAsTheTokenizerAndTheWordReader)

@@ -1,6 +1,8 @@
 // Entity and character references in attribute values.
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
 #include <string>
 
 #include "markup/TextDecoder.h"
@@ -110,6 +112,35 @@ TEST(TextDecoderTest, MultibyteCharactersCopiedWhole)
     // A lead byte at the end of the range is copied alone, never with a byte past it.
     const std::string text = "a\xD6\xD0";
     EXPECT_EQ(DecodeText(text.c_str(), 0, 2), "a\xD6");
+}
+
+// The block decoding gives what the byte decoding gives for every range of texts made of
+// references, broken references and two-byte characters around block edges and the text's
+// end, and writes nothing past the room it is given.
+TEST(TextDecoderTest, BlockDecodingGivesWhatByteDecodingGivesForEveryRange)
+{
+    const char* const parts[] = {"a",  "&amp;",    "&lt;",   "&#20013;", "&#x4e2d;",      "&", "&#",
+                                 "b;", "\xD6\xD0", "&quot;", "&apos;",   "0123456789abcd"};
+    std::mt19937 random(7);
+    for (int n = 0; n < 400; ++n) {
+        std::string text;
+        for (int k = static_cast<int>(random() % 16); k > 0; --k) {
+            text += parts[random() % std::size(parts)];
+        }
+        const auto size = static_cast<std::int32_t>(text.size());
+        for (std::int32_t start = 0; start <= size; ++start) {
+            for (std::int32_t length = 0; start + length <= size; ++length) {
+                const std::string expected = DecodeText(text.c_str(), start, length);
+                const std::size_t room = static_cast<std::size_t>(length) + kDecodeSlack;
+                std::string out(room + 8, '\x01');
+                const std::size_t used =
+                    DecodeValueInto(text.c_str(), size, start, length, out.data());
+                ASSERT_EQ(out.substr(0, used), expected)
+                    << text << " from " << start << ", " << length << " bytes";
+                ASSERT_EQ(out.substr(room), std::string(8, '\x01')) << "written past the room";
+            }
+        }
+    }
 }
 
 TEST(TextDecoderTest, EmptyRange)

@@ -1,6 +1,7 @@
 // The word reader on its own: words, delimiters, quotes and the end of the text.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,34 @@ TEST_F(WordReaderTest, SkipHelpers)
     EXPECT_EQ(SkipSpace("x", 0), 0);
     EXPECT_EQ(SkipToChar("\xB1\x5C\\", 0, '\\'), 2);
     EXPECT_EQ(SkipToChar("abc", 0, '\\'), 3);
+}
+
+// The block reading of a word's end must stop where the byte loop stops, wherever the stop
+// falls in a block, after whole characters that straddle a block, and near the text's end.
+TEST(WordEndTest, BlocksStopWhereTheByteLoopStops)
+{
+    const std::vector<std::string> stops = {
+        "=",        " ",        ">",    "/", "?", "!", "\\",   "<",    "[",
+        "\"",       "'",        "\x81",                                      // the lead byte alone
+        "\xD6\xD0", "\xB1\x5C", "0",    "#", "@", "~", "\x80", "\xFF", ""};  // NUL
+    for (std::size_t before = 0; before < 40; ++before) {
+        for (const std::string& stop : stops) {
+            for (const std::string& after : {std::string("x=\"1\">"), std::string()}) {
+                std::string text = "<";
+                for (std::size_t i = 0; i < before; ++i) {
+                    text +=
+                        i % 7 == 3 ? "\xD6\xD0" : std::string(1, static_cast<char>('a' + i % 26));
+                }
+                text += stop + after;
+                SCOPED_TRACE(testing::Message()
+                             << before << " bytes, then [" << stop << after << "]");
+                const auto length = static_cast<std::int32_t>(std::strlen(text.c_str()));
+                EXPECT_EQ(PlainNameEnd(text.c_str(), length, 1), PlainNameEnd(text.c_str(), 1));
+                EXPECT_EQ(UnquotedWordEnd(text.c_str(), length, 1),
+                          UnquotedWordEnd(text.c_str(), 1));
+            }
+        }
+    }
 }
 
 TEST(NameMatchesTest, Rule)
