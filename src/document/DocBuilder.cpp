@@ -5,6 +5,7 @@
 #include "document/DocIndex.h"
 #include "document/InfoNode.h"
 #include "markup/MarkupToken.h"
+#include "markup/SameBytes.h"
 #include "markup/StartTagReader.h"
 #include "markup/TextDecoder.h"
 
@@ -190,7 +191,8 @@ CArenaText CDocBuilder::NameText(const CStartTagReader& reader, std::int32_t sta
     const std::uint32_t hash = (static_cast<std::uint32_t>(raw.size()) * 131u) ^ (first * 31u) ^
                                (second * 7u) ^ (last * 17u) ^ (bDecode ? 97u : 0u);
     SKeptName& kept = m_names[hash % kKeptNames];
-    if (kept.bDecoded == bDecode && kept.raw == raw) {
+    if (kept.bDecoded == bDecode && kept.raw.size() == raw.size() &&
+        SameBytes(kept.raw.data(), raw.data(), raw.size())) {
         return kept.stored;
     }
     if (!m_budget.ChargeString(raw.size())) {

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "markup/MarkupScanner.h"
+#include "markup/SameBytes.h"
 #include "markup/ScanCursor.h"
 #include "markup/StopSearch.h"
 #include "markup/TextDecoder.h"
@@ -156,7 +157,7 @@ bool CStartTagReader::ReadPlainTag(ScanCursor& cursor, MarkupToken& token)
                 const std::string_view& wanted = m_wants.names[k];
                 if (m_wanted[k].start < 0 &&
                     static_cast<std::size_t>(attrNameLength) == wanted.size() &&
-                    std::memcmp(text + attrName, wanted.data(), wanted.size()) == 0) {
+                    SameBytes(text + attrName, wanted.data(), wanted.size())) {
                     m_wanted[k] = SRange{valueStart, p - valueStart};
                     break;
                 }
@@ -193,8 +194,8 @@ void CStartTagReader::AddPlainAttribute(SAttribute attribute)
     const char first = m_pText[attribute.nameStart];
     for (const SAttribute& earlier : m_attributes) {
         if (earlier.nameLength == attribute.nameLength && m_pText[earlier.nameStart] == first &&
-            std::memcmp(m_pText + earlier.nameStart, m_pText + attribute.nameStart,
-                        static_cast<std::size_t>(attribute.nameLength)) == 0) {
+            SameBytes(m_pText + earlier.nameStart, m_pText + attribute.nameStart,
+                      static_cast<std::size_t>(attribute.nameLength))) {
             attribute.valueStart = earlier.valueStart;
             attribute.valueLength = earlier.valueLength;
             break;
@@ -423,7 +424,7 @@ bool CStartTagReader::FindValue(const char* name, std::size_t nameLength, std::i
         // The wanted name holds no space, '=', '/' or '[', so only an equal name matches.
         for (const SAttribute& attribute : m_attributes) {
             if (static_cast<std::size_t>(attribute.nameLength) == nameLength &&
-                std::memcmp(m_pText + attribute.nameStart, name, nameLength) == 0) {
+                SameBytes(m_pText + attribute.nameStart, name, nameLength)) {
                 start = attribute.valueStart;
                 length = attribute.valueLength;
                 return true;
