@@ -126,13 +126,13 @@ bool CStartTagReader::ReadPlainTag(ScanCursor& cursor, MarkupToken& token)
             close = FindTagClose(text, cursor.length, p);
             break;
         }
-        if (c == '\0' || c == '"' || c == '\'' || EndsWord(static_cast<unsigned char>(c)) ||
-            (!bNamed && m_attributes.size() == kPlainAttributes)) {
+        if (!bNamed && m_attributes.size() == kPlainAttributes) {
             break;
         }
+        // A name ends at once at the NUL or a byte that ends words, and is refused at a quote.
         const std::int32_t attrName = p;
         p = PlainNameEnd(text, cursor.length, p);
-        if (p < 0) {
+        if (p <= attrName) {
             break;
         }
         const std::int32_t attrNameLength = p - attrName;

@@ -96,18 +96,29 @@ std::int32_t DecodeCharacterReference(const char* text, std::int32_t i, std::int
         base = 16;
         ++digits;
     }
+    // Most references are digits right up to the ';': those are read in one loop. Anything
+    // else (space, a sign, "0x", other bytes before the ';') takes the general reading.
+    long value = 0;
     std::int32_t semicolon = digits;
-    for (;;) {
-        if (semicolon >= end || text[semicolon] == '\0' ||
-            semicolon - digits > kMaxReferenceDigits) {
-            return 0;
-        }
-        if (text[semicolon] == ';') {
-            break;
-        }
-        semicolon += static_cast<std::int32_t>(cp936::CharLength(text + semicolon));
+    for (int digit = 0; semicolon < end && semicolon - digits < kMaxReferenceDigits &&
+                        (digit = DigitValue(text[semicolon])) < base;
+         ++semicolon) {
+        value = value * base + digit;
     }
-    const long value = ReadNumber(text + digits, base);
+    if (semicolon >= end || text[semicolon] != ';' || semicolon - digits > kMaxReferenceDigits) {
+        semicolon = digits;
+        for (;;) {
+            if (semicolon >= end || text[semicolon] == '\0' ||
+                semicolon - digits > kMaxReferenceDigits) {
+                return 0;
+            }
+            if (text[semicolon] == ';') {
+                break;
+            }
+            semicolon += static_cast<std::int32_t>(cp936::CharLength(text + semicolon));
+        }
+        value = ReadNumber(text + digits, base);
+    }
     // The low 16 bits make one UTF-16 code unit; 0 has no character and stays as written.
     const char16_t unit = static_cast<char16_t>(static_cast<unsigned long>(value) & 0xFFFF);
     char bytes[cp936::kMaxCharBytes];
