@@ -35,9 +35,9 @@ public:
     static constexpr std::size_t kMostWanted = 4;
     struct SWants {
         EWants what = EWants::kAttributes;
-        const std::string_view* names =
-            nullptr;            // kNamedValues: NUL-terminated, as FindValue takes
-        std::size_t count = 0;  // at most kMostWanted
+        // kNamedValues: the names, NUL-terminated as FindValue takes them, at most kMostWanted.
+        const std::string_view* names = nullptr;
+        std::size_t count = 0;
     };
 
     // Reads the tag whose '<' is at offset; the text is NUL-terminated. Only the tag name is
@@ -55,7 +55,7 @@ public:
         return ReadTag(cursor, token, SWants{});
     }
 
-    // FindValue of wants.names[k] of the last ReadTag.
+    // FindValue of wants.names[k] of the last ReadTag, for k below its wants.count.
     bool WantedValue(std::size_t k, std::int32_t& start, std::int32_t& length)
     {
         if (m_bWantedRead) {
