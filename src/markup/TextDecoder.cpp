@@ -11,15 +11,15 @@
 
 namespace {
 
-struct Entity {
-    const char* name;  // the bytes after '&', ';' included
-    std::int32_t length;
-    char character;
-};
-
-constexpr Entity kEntities[] = {
-    {"lt;", 3, '<'}, {"amp;", 4, '&'}, {"gt;", 3, '>'}, {"apos;", 5, '\''}, {"quot;", 5, '"'},
-};
+// The entity whose name (the bytes after '&', ';' included) is `name`, when it lies at i + 1
+// and ends inside the range: the comparison of a literal of known length compiles to a few
+// loads instead of a call.
+template <std::size_t N>
+bool EntityAt(const char* text, std::int32_t i, std::int32_t end, const char (&name)[N])
+{
+    constexpr auto length = static_cast<std::int32_t>(N - 1);
+    return i + length < end && std::memcmp(text + i + 1, name, N - 1) == 0;
+}
 
 // At most this many bytes may lie between "&#" (or "&#x") and the ';'.
 constexpr std::int32_t kMaxReferenceDigits = 7;
@@ -136,15 +136,44 @@ std::int32_t DecodeCharacterReference(const char* text, std::int32_t i, std::int
 // its ';', or returns 0. An entity counts only when it ends inside the range.
 std::int32_t DecodeEntityReference(const char* text, std::int32_t i, std::int32_t end, char*& out)
 {
-    // Only "amp;" and "apos;" share a first letter.
-    for (const Entity& entity : kEntities) {
-        if (text[i + 1] == entity.name[0] && i + entity.length < end &&
-            std::memcmp(text + i + 1, entity.name, static_cast<size_t>(entity.length)) == 0) {
-            *out++ = entity.character;
-            return i + entity.length + 1;
+    // The five entities: "lt;", "amp;", "gt;", "apos;", "quot;".
+    char character = 0;
+    std::int32_t length = 0;
+    switch (text[i + 1]) {
+    case 'l':
+        if (EntityAt(text, i, end, "lt;")) {
+            character = '<';
+            length = 3;
         }
+        break;
+    case 'g':
+        if (EntityAt(text, i, end, "gt;")) {
+            character = '>';
+            length = 3;
+        }
+        break;
+    case 'a':
+        if (EntityAt(text, i, end, "amp;")) {
+            character = '&';
+            length = 4;
+        } else if (EntityAt(text, i, end, "apos;")) {
+            character = '\'';
+            length = 5;
+        }
+        break;
+    case 'q':
+        if (EntityAt(text, i, end, "quot;")) {
+            character = '"';
+            length = 5;
+        }
+        break;
+    default: break;
     }
-    return 0;
+    if (length == 0) {
+        return 0;
+    }
+    *out++ = character;
+    return i + length + 1;
 }
 
 // The reference at i ('&'): its character, or the '&' as written.
