@@ -43,7 +43,7 @@ void CDocIndex::Build(const CInfoNode* pRoot)
                         const CInfoNode* pNode) {
         if (pEntry == nullptr) {
             m_root = ListPositions(pNode);
-        } else if (m_table.Find(pEntry->Id()) == 0) {
+        } else if (m_table.Insert(pEntry->Id(), static_cast<std::uint32_t>(m_records.size() + 1))) {
             // Only the first entry in walk order is kept, as the search would find it.
             SNodeRecord record = ListPositions(pNode);
             record.pNode = pNode;
@@ -51,14 +51,12 @@ void CDocIndex::Build(const CInfoNode* pRoot)
                 record.nChildCountAndMark |= kRootChildMark;
             }
             m_records.push_back(record);
-            m_table.Insert(pEntry->Id(), static_cast<std::uint32_t>(m_records.size()));
         }
         if (pNode != nullptr) {
             pNode->Fields().ForEach([this](const CInfoNode::FieldList::CEntry& field) {
-                if (m_table.Find(field.Id()) == 0) {
+                if (m_table.Insert(field.Id(),
+                                   static_cast<std::uint32_t>(m_fields.size() + 1) | kFieldMark)) {
                     m_fields.push_back(&field.Value());
-                    m_table.Insert(field.Id(),
-                                   static_cast<std::uint32_t>(m_fields.size()) | kFieldMark);
                 }
             });
         }

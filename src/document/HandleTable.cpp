@@ -31,26 +31,3 @@ void CHandleTable::Reset(std::uintptr_t lo, std::uintptr_t hi, std::size_t count
         m_sparse.reserve(count);
     }
 }
-
-void CHandleTable::Insert(std::uintptr_t handle, std::uint32_t value)
-{
-    if (!m_dense.empty()) {
-        // Handles outside the prepared range are never inserted; the check keeps it so.
-        if (handle >= m_nBase && handle - m_nBase < m_dense.size() &&
-            m_dense[handle - m_nBase] == 0) {
-            m_dense[handle - m_nBase] = value;
-        }
-        return;
-    }
-    m_sparse.try_emplace(handle, value);
-}
-
-std::uint32_t CHandleTable::Find(std::uintptr_t handle) const
-{
-    if (!m_dense.empty()) {
-        return handle >= m_nBase && handle - m_nBase < m_dense.size() ? m_dense[handle - m_nBase]
-                                                                      : 0;
-    }
-    auto it = m_sparse.find(handle);
-    return it == m_sparse.end() ? 0 : it->second;
-}

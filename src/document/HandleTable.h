@@ -13,9 +13,30 @@ public:
     // Empties the table and prepares it for `count` identities from lo to hi.
     void Reset(std::uintptr_t lo, std::uintptr_t hi, std::size_t count);
     void Clear();
-    // Keeps the first value given for an identity; value must not be 0.
-    void Insert(std::uintptr_t handle, std::uint32_t value);
-    std::uint32_t Find(std::uintptr_t handle) const;
+    // Keeps the first value given for an identity; value must not be 0. True when this one
+    // was kept: the identity had none and lies in the prepared range (a dense table's).
+    bool Insert(std::uintptr_t handle, std::uint32_t value)
+    {
+        if (!m_dense.empty()) {
+            if (handle < m_nBase || handle - m_nBase >= m_dense.size() ||
+                m_dense[handle - m_nBase] != 0) {
+                return false;
+            }
+            m_dense[handle - m_nBase] = value;
+            return true;
+        }
+        return m_sparse.try_emplace(handle, value).second;
+    }
+    std::uint32_t Find(std::uintptr_t handle) const
+    {
+        if (!m_dense.empty()) {
+            return handle >= m_nBase && handle - m_nBase < m_dense.size()
+                       ? m_dense[handle - m_nBase]
+                       : 0;
+        }
+        auto it = m_sparse.find(handle);
+        return it == m_sparse.end() ? 0 : it->second;
+    }
 
 private:
     std::vector<std::uint32_t> m_dense;

@@ -11,9 +11,10 @@ void ExpectMapBehaviour(std::uintptr_t lo, std::uintptr_t hi)
 {
     CHandleTable table;
     table.Reset(lo, hi, 3);
-    table.Insert(lo, 7);
-    table.Insert(hi, 9);
-    table.Insert(lo, 8);  // a repeated identity keeps its first value
+    EXPECT_TRUE(table.Insert(lo, 7));
+    EXPECT_TRUE(table.Insert(hi, 9));
+    // A repeated identity keeps its first value, and the caller is told the second was not kept.
+    EXPECT_FALSE(table.Insert(lo, 8));
     EXPECT_EQ(table.Find(lo), 7u);
     EXPECT_EQ(table.Find(hi), 9u);
     EXPECT_EQ(table.Find(lo + 1), 0u);
