@@ -77,9 +77,8 @@ int ConvertUnit(char16_t unit, char* bytes)
         slot.count = static_cast<signed char>(cp936::FromUtf16(unit, slot.bytes));
         slot.unit = unit;
     }
-    if (slot.count > 0) {
-        std::memcpy(bytes, slot.bytes, static_cast<size_t>(slot.count));
-    }
+    bytes[0] = slot.bytes[0];
+    bytes[1] = slot.bytes[1];
     return slot.count;
 }
 
@@ -126,8 +125,11 @@ std::int32_t DecodeCharacterReference(const char* text, std::int32_t i, std::int
     if (count <= 0 || value == 0) {
         return 0;
     }
-    // "&#N;" is at least 4 bytes, more than any character it gives.
-    std::memcpy(out, bytes, static_cast<size_t>(count));
+    // "&#N;" is at least 4 bytes, more than any character it gives: both of the room's bytes
+    // may be written, whatever the count.
+    static_assert(cp936::kMaxCharBytes == 2);
+    out[0] = bytes[0];
+    out[1] = bytes[1];
     out += count;
     return semicolon + 1;
 }
