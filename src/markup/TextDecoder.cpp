@@ -12,13 +12,18 @@
 namespace {
 
 // The entity whose name (the bytes after '&', ';' included) is `name`, when it lies at i + 1
-// and ends inside the range: the comparison of a literal of known length compiles to a few
-// loads instead of a call.
+// and ends inside the range: appends its character and returns the offset after its ';', or
+// returns 0. The comparison of a literal of known length compiles to a few loads, not a call.
 template <std::size_t N>
-bool EntityAt(const char* text, std::int32_t i, std::int32_t end, const char (&name)[N])
+std::int32_t EntityAt(const char* text, std::int32_t i, std::int32_t end, const char (&name)[N],
+                      char character, char*& out)
 {
     constexpr auto length = static_cast<std::int32_t>(N - 1);
-    return i + length < end && std::memcmp(text + i + 1, name, N - 1) == 0;
+    if (i + length >= end || std::memcmp(text + i + 1, name, N - 1) != 0) {
+        return 0;
+    }
+    *out++ = character;
+    return i + length + 1;
 }
 
 // At most this many bytes may lie between "&#" (or "&#x") and the ';'.
@@ -138,44 +143,17 @@ std::int32_t DecodeCharacterReference(const char* text, std::int32_t i, std::int
 // its ';', or returns 0. An entity counts only when it ends inside the range.
 std::int32_t DecodeEntityReference(const char* text, std::int32_t i, std::int32_t end, char*& out)
 {
-    // The five entities: "lt;", "amp;", "gt;", "apos;", "quot;".
-    char character = 0;
-    std::int32_t length = 0;
+    // The five entities, told apart by their first letter.
     switch (text[i + 1]) {
-    case 'l':
-        if (EntityAt(text, i, end, "lt;")) {
-            character = '<';
-            length = 3;
-        }
-        break;
-    case 'g':
-        if (EntityAt(text, i, end, "gt;")) {
-            character = '>';
-            length = 3;
-        }
-        break;
-    case 'a':
-        if (EntityAt(text, i, end, "amp;")) {
-            character = '&';
-            length = 4;
-        } else if (EntityAt(text, i, end, "apos;")) {
-            character = '\'';
-            length = 5;
-        }
-        break;
-    case 'q':
-        if (EntityAt(text, i, end, "quot;")) {
-            character = '"';
-            length = 5;
-        }
-        break;
-    default: break;
+    case 'l': return EntityAt(text, i, end, "lt;", '<', out);
+    case 'g': return EntityAt(text, i, end, "gt;", '>', out);
+    case 'q': return EntityAt(text, i, end, "quot;", '"', out);
+    case 'a': {
+        const std::int32_t after = EntityAt(text, i, end, "amp;", '&', out);
+        return after != 0 ? after : EntityAt(text, i, end, "apos;", '\'', out);
     }
-    if (length == 0) {
-        return 0;
+    default: return 0;
     }
-    *out++ = character;
-    return i + length + 1;
 }
 
 // The reference at i ('&'): its character, or the '&' as written.

@@ -174,20 +174,24 @@ void CServer::AcceptAll(Clock::time_point now)
     std::vector<std::size_t> order;
     bool ordered = false;
     bool retried = false;  // after running out of descriptors
+    // Clients up to maxTier give way for the next one: one, or more where running out of
+    // descriptors lowered the limit below the clients there are. True when there is room.
+    auto giveWay = [&](int maxTier) {
+        bool gaveWay = false;
+        while ((!gaveWay || live >= m_maxConnections) &&
+               MakeRoom(order, ordered, polled, maxTier, accepted, now)) {
+            --live;
+            gaveWay = true;
+        }
+        return gaveWay && live < m_maxConnections;
+    };
     for (;;) {
         if (live >= m_maxConnections) {
-            // Full: the next client takes the place of the one that gives way first, but only
-            // when there is a next client; nobody gives way to an empty queue. Where running
-            // out of descriptors lowered the limit below the clients there are, more give way.
+            // Full: the next client takes the place of those that give way first, but only
+            // when there is a next client; nobody gives way to an empty queue.
             pollfd listener{m_listenFd, POLLIN, 0};
-            if (::poll(&listener, 1, 0) <= 0 || (listener.revents & POLLIN) == 0) {
-                break;
-            }
-            while (live >= m_maxConnections &&
-                   MakeRoom(order, ordered, polled, kAnyTier, accepted, now)) {
-                --live;
-            }
-            if (live >= m_maxConnections) {
+            if (::poll(&listener, 1, 0) <= 0 || (listener.revents & POLLIN) == 0 ||
+                !giveWay(kAnyTier)) {
                 break;
             }
         }
@@ -205,20 +209,11 @@ void CServer::AcceptAll(Clock::time_point now)
                 Log("out of descriptors with " + std::to_string(live) +
                     " clients; serving at most " + std::to_string(m_maxConnections) + " at once");
             }
-            // A client that is not being served gives way (more when the limit just went below
-            // the clients there are), and the accept is tried again, once: when that fails
-            // too, the descriptors went elsewhere (ENFILE: other processes).
-            if ((failure == EMFILE || failure == ENFILE) && !retried) {
-                std::size_t gaveWay = 0;
-                while ((gaveWay == 0 || live >= m_maxConnections) &&
-                       MakeRoom(order, ordered, polled, kIdleTier, accepted, now)) {
-                    --live;
-                    ++gaveWay;
-                }
-                if (gaveWay > 0 && live < m_maxConnections) {
-                    retried = true;
-                    continue;
-                }
+            // Clients that are not being served give way, and the accept is tried again, once:
+            // when that fails too, the descriptors went elsewhere (ENFILE: other processes).
+            if ((failure == EMFILE || failure == ENFILE) && !retried && giveWay(kIdleTier)) {
+                retried = true;
+                continue;
             }
             if (failure == EMFILE || failure == ENFILE || failure == ENOBUFS || failure == ENOMEM) {
                 // The pending connection stays queued; back off instead of spinning on it.
