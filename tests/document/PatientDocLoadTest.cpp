@@ -109,6 +109,33 @@ TEST_F(PatientDocLoadTest, EntriesNeedAFieldNameAndMayLackAValue)
     EXPECT_EQ(root.Children().Count(), 0);
 }
 
+// An entry is read for its two values alone, on the way to the tag's end where the tag has the
+// common shape and by the general reading where it has not: the first of each name counts
+// either way, whatever else the tag holds.
+TEST_F(PatientDocLoadTest, EntriesOfEveryTagShapeGiveTheFirstValueOfEachName)
+{
+    std::string many;
+    for (int i = 0; i < 20; ++i) {
+        many += " a" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
+    }
+    const CInfoNode& root =
+        Built(R"(<ROOT><P><Fields><Text  x = 'y' >)"
+              R"(<F FieldName="a" FieldName="x" FieldValue="1" FieldValue="y"/>)"
+              "<F" +
+              many +
+              R"( FieldValue="2" FieldName="b"/>)"
+              R"(<F x[1="q" FieldName="c" FieldValue="3" FieldName="z"/>)"
+              R"(<F FieldNameX="n" FieldValueX="m" FieldName = 'd' FieldValue='4&amp;/>'/>)"
+              R"(<F FieldValue="5" FieldName="e"><F FieldName="below" FieldValue="no"/></F>)"
+              R"(</Text></Fields></P></ROOT>)");
+    EXPECT_EQ(FieldsOf(root), (std::vector<SField>{{"a", "1", FIELD_TEXT},
+                                                   {"b", "2", FIELD_TEXT},
+                                                   {"c", "3", FIELD_TEXT},
+                                                   {"d", "4&/>", FIELD_TEXT},
+                                                   {"e", "5", FIELD_TEXT}}));
+    EXPECT_EQ(root.Children().Count(), 0);
+}
+
 TEST_F(PatientDocLoadTest, GroupNameSetsTheTypeOfItsEntries)
 {
     const CInfoNode& root =
