@@ -95,6 +95,8 @@ std::int32_t BlockWordEnd(const char* text, std::int32_t length, std::int32_t po
             ++pos;
         } else if (byteClass == kLeadByte) {
             pos += CharAt(text, pos);
+        } else if (byteClass == kWordEnd) {
+            return pos;  // what the word loop would return at once
         } else {
             break;
         }

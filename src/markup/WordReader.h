@@ -12,9 +12,12 @@
 // return.
 inline std::int32_t SkipSpace(const char* text, std::int32_t pos)
 {
+    // Most calls find no space at all: any byte above ' ' decides in one comparison.
+    constexpr std::uint64_t kSpaces =
+        (1ull << ' ') | (1ull << '\t') | (1ull << '\n') | (1ull << '\r');
     for (;;) {
-        const char c = text[pos];
-        if (c != ' ' && c != '\t' && c != '\n' && c != '\r') {
+        const auto c = static_cast<unsigned char>(text[pos]);
+        if (c > ' ' || ((kSpaces >> c) & 1u) == 0) {
             return pos;
         }
         ++pos;
