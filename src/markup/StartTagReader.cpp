@@ -131,9 +131,17 @@ bool CStartTagReader::ReadPlainTag(ScanCursor& cursor, MarkupToken& token)
         }
         // A name ends at once at the NUL or a byte that ends words, and is refused at a quote.
         const std::int32_t attrName = p;
-        p = PlainNameEnd(text, cursor.length, p);
-        if (p <= attrName) {
-            break;
+        std::size_t wantedIndex = kMostWanted;  // none of the wanted names
+        if constexpr (bNamed) {
+            wantedIndex = WantedNameAt(text, cursor.length, p);
+        }
+        if (wantedIndex < kMostWanted) {
+            p += static_cast<std::int32_t>(m_wants.names[wantedIndex].size());
+        } else {
+            p = PlainNameEnd(text, cursor.length, p);
+            if (p <= attrName) {
+                break;
+            }
         }
         const std::int32_t attrNameLength = p - attrName;
         p = SkipSpace(text, p);
@@ -153,14 +161,8 @@ bool CStartTagReader::ReadPlainTag(ScanCursor& cursor, MarkupToken& token)
         }
         if constexpr (bNamed) {
             // The first attribute of a wanted name gives its value, as FindValue would.
-            for (std::size_t k = 0; k < m_wants.count; ++k) {
-                const std::string_view& wanted = m_wants.names[k];
-                if (m_wanted[k].start < 0 &&
-                    static_cast<std::size_t>(attrNameLength) == wanted.size() &&
-                    SameBytes(text + attrName, wanted.data(), wanted.size())) {
-                    m_wanted[k] = SRange{valueStart, p - valueStart};
-                    break;
-                }
+            if (wantedIndex < kMostWanted && m_wanted[wantedIndex].start < 0) {
+                m_wanted[wantedIndex] = SRange{valueStart, p - valueStart};
             }
         } else {
             AddPlainAttribute(SAttribute{attrName, attrNameLength, valueStart, p - valueStart});
@@ -186,6 +188,26 @@ bool CStartTagReader::ReadPlainTag(ScanCursor& cursor, MarkupToken& token)
     token.nameLength = nameEnd - offset - 1;
     cursor.next = close + 1;
     return true;
+}
+
+// A wanted name is written at pos when its bytes are there and the next one ends words (or is
+// the NUL): the word reader ends the name at that byte, since the wanted names are of bytes
+// that are characters of their own. Tried first, this spares the name's reading and its
+// comparison with every wanted name. (A longer name that starts with a wanted one is not
+// taken for it, so it stays on the one-pass reading; taken, it would fail the '=' test that
+// follows and send the tag to the general reading, which reads it right too.)
+std::size_t CStartTagReader::WantedNameAt(const char* text, std::int32_t length,
+                                          std::int32_t pos) const
+{
+    for (std::size_t k = 0; k < m_wants.count; ++k) {
+        const std::string_view& wanted = m_wants.names[k];
+        const std::int32_t end = pos + static_cast<std::int32_t>(wanted.size());
+        if (end <= length && SameBytes(text + pos, wanted.data(), wanted.size()) &&
+            (text[end] == '\0' || EndsWord(static_cast<unsigned char>(text[end])))) {
+            return k;
+        }
+    }
+    return kMostWanted;
 }
 
 void CStartTagReader::AddPlainAttribute(SAttribute attribute)

@@ -35,7 +35,8 @@ public:
     static constexpr std::size_t kMostWanted = 4;
     struct SWants {
         EWants what = EWants::kAttributes;
-        // kNamedValues: the names, NUL-terminated as FindValue takes them, at most kMostWanted.
+        // kNamedValues: the names, NUL-terminated as FindValue takes them, at most kMostWanted;
+        // each of ASCII letters and digits, which the word reader takes one byte at a time.
         const std::string_view* names = nullptr;
         std::size_t count = 0;
     };
@@ -120,6 +121,8 @@ private:
     // bNamed it keeps the values of m_wants.names, otherwise every attribute.
     template <bool bNamed>
     bool ReadPlainTag(ScanCursor& cursor, MarkupToken& token);
+    // The index of the wanted name written at pos, or kMostWanted.
+    std::size_t WantedNameAt(const char* text, std::int32_t length, std::int32_t pos) const;
     // Takes the attribute as the next one, with the value of the first of its name.
     void AddPlainAttribute(SAttribute attribute);
     void ReadWords();
