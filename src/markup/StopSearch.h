@@ -105,6 +105,13 @@ inline std::int32_t FindStop(const char* text, std::int32_t length, std::int32_t
 // '"' or '\'' opens a value that only the same quote closes. -1 when the text ends first.
 inline std::int32_t FindTagClose(const char* text, std::int32_t length, std::int32_t p)
 {
+    // Most tags that come here end right away ("/>").
+    if (text[p] == '>') {
+        return p;
+    }
+    if (text[p] != '"' && text[p] != '\'' && text[p] != '\0' && text[p + 1] == '>') {
+        return p + 1;
+    }
     for (;;) {
         p = FindStop(text, length, p, StopsBody);
         const char c = text[p];

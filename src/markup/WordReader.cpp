@@ -75,6 +75,17 @@ std::int32_t WordEnd(const char* text, std::int32_t pos)
 template <WordRefusal kRefuse>
 std::int32_t BlockWordEnd(const char* text, std::int32_t length, std::int32_t pos)
 {
+    // Most names are short: their first bytes are looked at one by one.
+    for (int n = 0; n < 8; ++n) {
+        const unsigned char byteClass = kByteClasses.of[static_cast<unsigned char>(text[pos])];
+        if (byteClass == kWordEnd) {
+            return pos;
+        }
+        if (byteClass != kNameByte) {
+            return WordEnd<kRefuse>(text, pos);
+        }
+        ++pos;
+    }
 #if defined(__SSE2__)
     const __m128i below = _mm_set1_epi8(0x40);  // signed: bytes 0x80 and up count as below
     const __m128i bracket = _mm_set1_epi8('[');

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "markup/MarkupScanner.h"
+#include "markup/StopSearch.h"
 
 namespace {
 
@@ -91,6 +92,49 @@ TEST(BlockSearchTest, CodePage936TextAroundStopsGivesTheSameTokens)
             text += pieces[random() % (sizeof pieces / sizeof pieces[0])];
         }
         ExpectSameTokens(text);
+    }
+}
+
+// The end of a start tag from p: the first '>' outside quoted values, or -1 at the end of the
+// text; byte by byte, as the tokenizer's rules say it.
+std::int32_t TagCloseByBytes(const std::string& text, std::int32_t p)
+{
+    for (;;) {
+        const char c = text.c_str()[p];
+        if (c == '>') {
+            return p;
+        }
+        if (c == '\0') {
+            return -1;
+        }
+        if (c == '"' || c == '\'') {
+            const std::size_t quote = text.find(c, static_cast<std::size_t>(p) + 1);
+            if (quote == std::string::npos) {
+                return -1;
+            }
+            p = static_cast<std::int32_t>(quote);
+        }
+        ++p;
+    }
+}
+
+TEST(BlockSearchTest, TagCloseIsTheFirstGreaterThanOutsideQuotesFromEveryStart)
+{
+    // Short texts reach the quick answers for a '>' at or right after the start; longer ones
+    // the block search, with quotes that open right before a '>'.
+    const char pieces[] = {'"', '\'', '>', '/', '?', ' ', 'a', '\xd5'};
+    std::mt19937 random(77);
+    for (int i = 0; i < 3000; ++i) {
+        std::string text;
+        const int count = 1 + static_cast<int>(random() % 40);
+        for (int k = 0; k < count; ++k) {
+            text += pieces[random() % sizeof pieces];
+        }
+        const auto length = static_cast<std::int32_t>(text.size());
+        for (std::int32_t p = 0; p <= length; ++p) {
+            ASSERT_EQ(FindTagClose(text.c_str(), length, p), TagCloseByBytes(text, p))
+                << "text: " << text << ", from " << p;
+        }
     }
 }
 
