@@ -10,6 +10,7 @@
 #include "markup/MarkupMessage.h"
 #include "markup/MarkupScanner.h"
 #include "markup/MarkupToken.h"
+#include "markup/SameBytes.h"
 #include "markup/ScanCursor.h"
 #include "markup/StartTagReader.h"
 #include "markup/StopSearch.h"
@@ -43,6 +44,30 @@ namespace markup_parse {
 // Open start tags at first; the stack grows to 2 * capacity + 6 slots.
 inline constexpr std::size_t kInitialStackSlots = 6;
 
+// The end tag of the open element at cursor.next, written "</name>" with the start tag's
+// name: read into token as the tokenizer would read it, with no search. False, with nothing
+// read, for any other end tag or token; the tokenizer then reads it.
+inline bool EndsOpenElement(ScanCursor& cursor, const MarkupToken& open, MarkupToken& token)
+{
+    const char* text = cursor.text;
+    const std::int32_t nameAt = cursor.next + 2;
+    const std::int32_t close = nameAt + open.nameLength;
+    if (text[cursor.next] != '<' || text[cursor.next + 1] != '/' || close >= cursor.length ||
+        text[close] != '>' ||
+        !SameBytes(text + nameAt, text + open.nameStart,
+                   static_cast<std::size_t>(open.nameLength))) {
+        return false;
+    }
+    token.type = TOK_END_TAG;
+    token.offset = cursor.next;
+    token.length = close - cursor.next + 1;
+    token.flags = 0;
+    cursor.wordStart = nameAt;
+    cursor.wordEnd = close - 1;
+    cursor.next = close + 1;
+    return true;
+}
+
 // The root element's index above 0 when the text is well-formed, 0 when it holds no element
 // (error "Root element not found"), -1 on any other error; the message goes to error.
 template <class Consumer>
@@ -69,6 +94,12 @@ std::int32_t ParseElements(ScanCursor& cursor, Consumer& consumer, std::string& 
             continue;
         }
         MarkupToken& token = stack[depth];
+        if (depth > 0 && EndsOpenElement(cursor, stack[depth - 1], token)) {
+            --depth;
+            consumer.OnEndTag(token);
+            --level;
+            continue;
+        }
         std::int32_t type;
         if constexpr (Consumer::ReadsAttributes()) {
             type = StartsStartTag(cursor.text + cursor.next)
