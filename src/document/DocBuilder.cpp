@@ -4,6 +4,7 @@
 #include "document/BuildBudget.h"
 #include "document/DocIndex.h"
 #include "document/InfoNode.h"
+#include "markup/AlwaysInline.h"
 #include "markup/MarkupToken.h"
 #include "markup/SameBytes.h"
 #include "markup/StartTagReader.h"
@@ -24,6 +25,19 @@ constexpr std::size_t kFieldName = 0;
 constexpr std::size_t kFieldValue = 1;
 
 }  // namespace
+
+// Inlined into its callers: the call cost more than decoding a short value.
+KORV_ALWAYS_INLINE CArenaText CDocBuilder::ValueText(const CStartTagReader& reader,
+                                                     std::int32_t start, std::int32_t length)
+{
+    if (length <= 0) {
+        return {};
+    }
+    const std::size_t capacity = static_cast<std::size_t>(length) + kDecodeSlack;
+    char* pChars = m_arena.ReserveText(capacity);
+    const std::size_t used = reader.DecodeValueInto(start, length, pChars);
+    return m_arena.CommitText(pChars, capacity, used);
+}
 
 CDocBuilder::CDocBuilder(CInfoNode& root, CBuildBudget& budget)
     : m_root(root), m_budget(budget), m_arena(root.Arena())
@@ -202,16 +216,4 @@ CArenaText CDocBuilder::NameText(const CStartTagReader& reader, std::int32_t sta
     kept.bDecoded = bDecode;
     kept.stored = bDecode ? ValueText(reader, start, length) : m_arena.CopyText(raw);
     return kept.stored;
-}
-
-CArenaText CDocBuilder::ValueText(const CStartTagReader& reader, std::int32_t start,
-                                  std::int32_t length)
-{
-    if (length <= 0) {
-        return {};
-    }
-    const std::size_t capacity = static_cast<std::size_t>(length) + kDecodeSlack;
-    char* pChars = m_arena.ReserveText(capacity);
-    const std::size_t used = reader.DecodeValueInto(start, length, pChars);
-    return m_arena.CommitText(pChars, capacity, used);
 }

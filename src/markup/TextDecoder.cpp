@@ -7,6 +7,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "markup/AlwaysInline.h"
 #include "platform/CodePage936.h"
 
 namespace {
@@ -168,11 +169,8 @@ std::int32_t DecodeEntityReference(const char* text, std::int32_t i, std::int32_
 
 // The reference at i ('&'): its character, or the '&' as written. Inlined into the decoding
 // loops: a call costs more than the common entity itself.
-#if defined(__GNUC__)
-__attribute__((always_inline))
-#endif
-inline std::int32_t
-DecodeReference(const char* text, std::int32_t i, std::int32_t end, char*& out)
+KORV_ALWAYS_INLINE std::int32_t DecodeReference(const char* text, std::int32_t i, std::int32_t end,
+                                                char*& out)
 {
     const std::int32_t after = text[i + 1] == '#' ? DecodeCharacterReference(text, i, end, out)
                                                   : DecodeEntityReference(text, i, end, out);
