@@ -39,6 +39,41 @@ KORV_ALWAYS_INLINE CArenaText CDocBuilder::ValueText(const CStartTagReader& read
     return m_arena.CommitText(pChars, capacity, used);
 }
 
+KORV_ALWAYS_INLINE CArenaText CDocBuilder::NameText(const CStartTagReader& reader,
+                                                    std::int32_t start, std::int32_t length,
+                                                    bool bDecode)
+{
+    if (length <= 0) {
+        return {};
+    }
+    const std::string_view raw(reader.Text() + start, static_cast<std::size_t>(length));
+    if (length > kLongestKeptName) {
+        if (!m_budget.ChargeString(raw.size())) {
+            return {};
+        }
+        return bDecode ? ValueText(reader, start, length) : m_arena.CopyText(raw);
+    }
+    // The slot depends on the length and three of the bytes only: a collision only costs a
+    // copy, since the bytes themselves are compared.
+    const auto first = static_cast<unsigned char>(raw.front());
+    const auto last = static_cast<unsigned char>(raw.back());
+    const auto second = static_cast<unsigned char>(raw[raw.size() / 2]);
+    const std::uint32_t hash = (static_cast<std::uint32_t>(raw.size()) * 131u) ^ (first * 31u) ^
+                               (second * 7u) ^ (last * 17u) ^ (bDecode ? 97u : 0u);
+    SKeptName& kept = m_names[hash % kKeptNames];
+    if (kept.bDecoded == bDecode && kept.raw.size() == raw.size() &&
+        SameBytes(kept.raw.data(), raw.data(), raw.size())) {
+        return kept.stored;
+    }
+    if (!m_budget.ChargeString(raw.size())) {
+        return {};
+    }
+    kept.raw = raw;
+    kept.bDecoded = bDecode;
+    kept.stored = bDecode ? ValueText(reader, start, length) : m_arena.CopyText(raw);
+    return kept.stored;
+}
+
 CDocBuilder::CDocBuilder(CInfoNode& root, CBuildBudget& budget)
     : m_root(root), m_budget(budget), m_arena(root.Arena())
 {
@@ -182,38 +217,4 @@ bool CDocBuilder::AddField(CInfoNode& node, std::int32_t nType, CStartTagReader&
         node.AddArenaField(CInfoField{nType, name, ValueText(reader, valueStart, valueLength)});
     }
     return true;
-}
-
-CArenaText CDocBuilder::NameText(const CStartTagReader& reader, std::int32_t start,
-                                 std::int32_t length, bool bDecode)
-{
-    if (length <= 0) {
-        return {};
-    }
-    const std::string_view raw(reader.Text() + start, static_cast<std::size_t>(length));
-    if (length > kLongestKeptName) {
-        if (!m_budget.ChargeString(raw.size())) {
-            return {};
-        }
-        return bDecode ? ValueText(reader, start, length) : m_arena.CopyText(raw);
-    }
-    // The slot depends on the length and three of the bytes only: a collision only costs a
-    // copy, since the bytes themselves are compared.
-    const auto first = static_cast<unsigned char>(raw.front());
-    const auto last = static_cast<unsigned char>(raw.back());
-    const auto second = static_cast<unsigned char>(raw[raw.size() / 2]);
-    const std::uint32_t hash = (static_cast<std::uint32_t>(raw.size()) * 131u) ^ (first * 31u) ^
-                               (second * 7u) ^ (last * 17u) ^ (bDecode ? 97u : 0u);
-    SKeptName& kept = m_names[hash % kKeptNames];
-    if (kept.bDecoded == bDecode && kept.raw.size() == raw.size() &&
-        SameBytes(kept.raw.data(), raw.data(), raw.size())) {
-        return kept.stored;
-    }
-    if (!m_budget.ChargeString(raw.size())) {
-        return {};
-    }
-    kept.raw = raw;
-    kept.bDecoded = bDecode;
-    kept.stored = bDecode ? ValueText(reader, start, length) : m_arena.CopyText(raw);
-    return kept.stored;
 }
