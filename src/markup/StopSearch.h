@@ -112,6 +112,42 @@ inline std::int32_t FindTagClose(const char* text, std::int32_t length, std::int
     if (text[p] != '"' && text[p] != '\'' && text[p] != '\0' && text[p + 1] == '>') {
         return p + 1;
     }
+#if defined(__SSE2__)
+    // Blocks without a single quote in them are read whole: a byte lies inside a value when an
+    // odd number of double quotes comes before it (the running parity of the block's quote
+    // bits, carried from block to block), and the first '>' outside one ends the tag. The
+    // first block with a single quote, and the bytes near the end, go to the loop below.
+    unsigned inside = 0;  // 0xFFFF while the block starts inside a double-quoted value
+    while (length - p >= 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + p));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8('\''))) != 0) {
+            break;
+        }
+        auto parity =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8('"'))));
+        parity ^= parity << 1;
+        parity ^= parity << 2;
+        parity ^= parity << 4;
+        parity ^= parity << 8;
+        parity = (parity ^ inside) & 0xFFFFu;
+        const unsigned closes =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8('>')))) &
+            ~parity;
+        if (closes != 0) {
+            return p + __builtin_ctz(closes);
+        }
+        inside = (parity & 0x8000u) != 0 ? 0xFFFFu : 0;
+        p += 16;
+    }
+    if (inside != 0) {
+        // The loop below starts outside any value: first the one open here is closed.
+        p = FindStop(text, length, p, StopsDouble);
+        if (text[p] == '\0') {
+            return -1;
+        }
+        ++p;
+    }
+#endif
     for (;;) {
         p = FindStop(text, length, p, StopsBody);
         const char c = text[p];
