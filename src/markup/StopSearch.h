@@ -120,19 +120,16 @@ inline std::int32_t FindTagClose(const char* text, std::int32_t length, std::int
     unsigned inside = 0;  // 0xFFFF while the block starts inside a double-quoted value
     while (length - p >= 16) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + p));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8('\''))) != 0) {
+        if (StopMask(block, StopsSingle) != 0) {
             break;
         }
-        auto parity =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8('"'))));
+        auto parity = static_cast<unsigned>(StopMask(block, StopsDouble));
         parity ^= parity << 1;
         parity ^= parity << 2;
         parity ^= parity << 4;
         parity ^= parity << 8;
         parity = (parity ^ inside) & 0xFFFFu;
-        const unsigned closes =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8('>')))) &
-            ~parity;
+        const unsigned closes = static_cast<unsigned>(StopMask(block, StopsEnd)) & ~parity;
         if (closes != 0) {
             return p + __builtin_ctz(closes);
         }

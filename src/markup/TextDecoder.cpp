@@ -107,18 +107,9 @@ std::int32_t DecodeCharacterReference(const char* text, std::int32_t i, std::int
     std::int32_t semicolon = digits;
     const std::int32_t last =
         end - digits < kMaxReferenceDigits ? end : digits + kMaxReferenceDigits;
-    if (base == 10) {
-        for (unsigned digit = 0;
-             semicolon < last &&
-             (digit = static_cast<unsigned char>(text[semicolon]) - unsigned{'0'}) < 10;
-             ++semicolon) {
-            value = value * 10 + static_cast<long>(digit);
-        }
-    } else {
-        for (int digit = 0; semicolon < last && (digit = DigitValue(text[semicolon])) < 16;
-             ++semicolon) {
-            value = value * 16 + digit;
-        }
+    for (int digit = 0; semicolon < last && (digit = DigitValue(text[semicolon])) < base;
+         ++semicolon) {
+        value = value * base + digit;
     }
     if (semicolon >= end || text[semicolon] != ';' || semicolon - digits > kMaxReferenceDigits) {
         semicolon = digits;
