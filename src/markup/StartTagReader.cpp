@@ -470,8 +470,8 @@ std::size_t CStartTagReader::DecodeInto(std::int32_t start, std::int32_t length,
     return DecodeTextInto(m_pText, start, length, pOut);
 }
 
-std::size_t CStartTagReader::DecodeValueInto(std::int32_t start, std::int32_t length,
-                                             char* pOut) const
+std::size_t CStartTagReader::DecodeAnyValueInto(std::int32_t start, std::int32_t length,
+                                                char* pOut) const
 {
     return m_nTextLength >= 0 ? ::DecodeValueInto(m_pText, m_nTextLength, start, length, pOut)
                               : DecodeTextInto(m_pText, start, length, pOut);

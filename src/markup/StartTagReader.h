@@ -8,6 +8,7 @@
 
 #include "markup/MarkupToken.h"
 #include "markup/ScanCursor.h"
+#include "markup/TextDecoder.h"
 
 // Reads one start tag's words once and answers what the navigator's AttributeName (for every
 // index) and AttributeValue (for every name) would answer, without rescanning the tag per
@@ -103,13 +104,22 @@ public:
     // The same into pOut, which has room for `length` bytes; returns the bytes written.
     std::size_t DecodeInto(std::int32_t start, std::int32_t length, char* pOut) const;
     // The same into room for `length` + kDecodeSlack bytes, for a tag ReadTag read: faster.
-    std::size_t DecodeValueInto(std::int32_t start, std::int32_t length, char* pOut) const;
+    KORV_ALWAYS_INLINE std::size_t DecodeValueInto(std::int32_t start, std::int32_t length,
+                                                   char* pOut) const
+    {
+        if (length > 0 && CopyShortPlainValue(m_pText, m_nTextLength, start, length, pOut)) {
+            return static_cast<std::size_t>(length);
+        }
+        return DecodeAnyValueInto(start, length, pOut);
+    }
     const char* Text() const { return m_pText; }
     // Where the tag name lies in the text.
     std::int32_t TagNameStart() const { return m_tagName.start; }
     std::int32_t TagNameLength() const { return m_tagName.length; }
 
 private:
+    std::size_t DecodeAnyValueInto(std::int32_t start, std::int32_t length, char* pOut) const;
+
     struct SWord {
         std::int32_t start;
         std::int32_t length;

@@ -116,7 +116,8 @@ TEST(TextDecoderTest, MultibyteCharactersCopiedWhole)
 
 // The block decoding gives what the byte decoding gives for every range of texts made of
 // references, broken references and two-byte characters around block edges and the text's
-// end, and writes nothing past the room it is given.
+// end, and writes nothing past the room it is given; so does the one-block copy of a short
+// value without references.
 TEST(TextDecoderTest, BlockDecodingGivesWhatByteDecodingGivesForEveryRange)
 {
     const char* const parts[] = {"a",  "&amp;",    "&lt;",   "&#20013;", "&#x4e2d;",      "&", "&#",
@@ -138,6 +139,22 @@ TEST(TextDecoderTest, BlockDecodingGivesWhatByteDecodingGivesForEveryRange)
                 ASSERT_EQ(out.substr(0, used), expected)
                     << text << " from " << start << ", " << length << " bytes";
                 ASSERT_EQ(out.substr(room), std::string(8, '\x01')) << "written past the room";
+
+                // The one-block copy of a short value: taken exactly where the value is at
+                // most 16 bytes with no '&' and the block ends before the NUL, and then the
+                // value as written, which is its decoding.
+                std::string copied(room + 8, '\x01');
+                const bool bCopied =
+                    CopyShortPlainValue(text.c_str(), size, start, length, copied.data());
+                const std::string value =
+                    text.substr(static_cast<size_t>(start), static_cast<size_t>(length));
+                ASSERT_EQ(bCopied, length <= 16 && size - start >= 16 &&
+                                       value.find('&') == std::string::npos)
+                    << text << " from " << start << ", " << length << " bytes";
+                if (bCopied) {
+                    ASSERT_EQ(copied.substr(0, static_cast<size_t>(length)), expected);
+                }
+                ASSERT_EQ(copied.substr(room), std::string(8, '\x01')) << "copied past the room";
             }
         }
     }
