@@ -3,11 +3,13 @@
 // stop byte falls within a block and wherever the text ends.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "markup/MarkupScanner.h"
+#include "markup/SameBytes.h"
 #include "markup/StopSearch.h"
 
 namespace {
@@ -138,6 +140,27 @@ TEST(BlockSearchTest, TagCloseIsTheFirstGreaterThanOutsideQuotesFromEveryStart)
         for (std::int32_t p = 0; p <= length; ++p) {
             ASSERT_EQ(FindTagClose(text.c_str(), length, p), TagCloseByBytes(text, p))
                 << "text: " << text << ", from " << p;
+        }
+    }
+}
+
+// Names are compared 8, 4, 2 and 1 bytes at a time: for every length up to three words, a
+// difference at any position is found, equal ranges are equal, and no byte past either range
+// decides (the bytes after them differ).
+TEST(BlockSearchTest, SameBytesAgreesWithMemcmpAtEveryLengthAndPosition)
+{
+    for (std::size_t n = 0; n <= 24; ++n) {
+        std::string a(n + 1, 'x');
+        std::string b(n + 1, 'y');
+        for (std::size_t i = 0; i < n; ++i) {
+            a[i] = b[i] = static_cast<char>('a' + i);
+        }
+        ASSERT_TRUE(SameBytes(a.data(), b.data(), n)) << n << " equal bytes";
+        for (std::size_t i = 0; i < n; ++i) {
+            std::string c = b;
+            c[i] = static_cast<char>(c[i] ^ 0x80);
+            ASSERT_FALSE(SameBytes(a.data(), c.data(), n)) << n << " bytes, differing at " << i;
+            ASSERT_EQ(std::memcmp(a.data(), c.data(), n) == 0, SameBytes(a.data(), c.data(), n));
         }
     }
 }
