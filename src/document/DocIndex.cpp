@@ -1,6 +1,7 @@
 #include "document/DocIndex.h"
 
 #include "document/TreeWalk.h"
+#include "markup/AlwaysInline.h"
 
 void CDocIndex::Clear()
 {
@@ -51,17 +52,21 @@ void CDocIndex::Build(const CInfoNode* pRoot)
                 record.nChildCountAndMark |= kRootChildMark;
             }
             m_records.push_back(record);
-        }
-        if (pNode != nullptr) {
-            pNode->Fields().ForEach([this](const CInfoNode::FieldList::CEntry& field) {
-                if (m_table.Insert(field.Id(),
-                                   static_cast<std::uint32_t>(m_fields.size() + 1) | kFieldMark)) {
-                    m_fields.push_back(&field.Value());
-                }
-            });
+        } else if (pNode != nullptr) {
+            // A node whose handle an earlier entry holds lists nothing, but its fields still
+            // count where their own handles come first.
+            pNode->Fields().ForEach(
+                [this](const CInfoNode::FieldList::CEntry& field) { AddField(field); });
         }
         return false;
     });
+}
+
+KORV_ALWAYS_INLINE void CDocIndex::AddField(const CInfoNode::FieldList::CEntry& field)
+{
+    if (m_table.Insert(field.Id(), static_cast<std::uint32_t>(m_fields.size() + 1) | kFieldMark)) {
+        m_fields.push_back(&field.Value());
+    }
 }
 
 CDocIndex::SNodeRecord CDocIndex::ListPositions(const CInfoNode* pNode)
@@ -75,8 +80,11 @@ CDocIndex::SNodeRecord CDocIndex::ListPositions(const CInfoNode* pNode)
         [this](const CInfoNode::ChildList::CEntry& entry) { PushHandle(entry.Id()); });
     record.nChildCountAndMark = static_cast<std::uint32_t>(HandleCount()) - record.nChildStart;
     record.nFieldStart = static_cast<std::uint32_t>(HandleCount());
-    pNode->Fields().ForEach(
-        [this](const CInfoNode::FieldList::CEntry& entry) { PushHandle(entry.Id()); });
+    // The fields are listed and entered in the table in one visit.
+    pNode->Fields().ForEach([this](const CInfoNode::FieldList::CEntry& entry) {
+        PushHandle(entry.Id());
+        AddField(entry);
+    });
     record.nFieldCount = static_cast<std::uint32_t>(HandleCount()) - record.nFieldStart;
     return record;
 }

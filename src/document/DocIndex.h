@@ -49,7 +49,9 @@ private:
     };
     static constexpr std::uint32_t kRootChildMark = 0x80000000u;
 
+    // The runs of a node's child and field handles; its fields also go into the table.
     SNodeRecord ListPositions(const CInfoNode* pNode);
+    void AddField(const CInfoNode::FieldList::CEntry& field);
     const SNodeRecord* FindRecord(std::uintptr_t handle) const;
     std::uintptr_t At(std::uint32_t start, std::uint32_t count, std::int32_t index) const;
     std::size_t HandleCount() const;

@@ -4,6 +4,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "markup/AlwaysInline.h"
+
 // Maps entry identities to 32-bit values (0 = none). The identities of one tree come from a
 // counter and so mostly lie in a narrow range: then the table is an array indexed by
 // identity minus the smallest, and a walk in document order reads it front to back. Where
@@ -15,7 +17,7 @@ public:
     void Clear();
     // Keeps the first value given for an identity; value must not be 0. True when this one
     // was kept: the identity had none and lies in the prepared range (a dense table's).
-    bool Insert(std::uintptr_t handle, std::uint32_t value)
+    KORV_ALWAYS_INLINE bool Insert(std::uintptr_t handle, std::uint32_t value)
     {
         if (!m_dense.empty()) {
             if (handle < m_nBase || handle - m_nBase >= m_dense.size() ||
