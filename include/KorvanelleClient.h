@@ -158,7 +158,8 @@
 #if defined(_WIN32)
 #define KORV_CALL __cdecl
 #if defined(KORV_BUILDING_LIBRARY)
-#define KORV_API
+/* Marked as well as named in the .def file, so that link-time optimisation keeps them. */
+#define KORV_API __declspec(dllexport)
 #else
 #define KORV_API __declspec(dllimport)
 #endif
