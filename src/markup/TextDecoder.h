@@ -29,13 +29,15 @@ std::size_t DecodeValueInto(const char* text, std::int32_t textLength, std::int3
                             std::int32_t length, char* pOut);
 
 // The common value of a document, at most 16 bytes without a '&', is its own decoding: it is
-// copied and searched as one block, without a call. False (nothing decided, the block may be
-// written) for a longer value, one holding a '&', or one whose block would reach the NUL.
+// copied and searched as one block, without a call, into room for `length` + kDecodeSlack
+// bytes. False (nothing decided, the block may be written) for a longer value, one holding a
+// '&', or one whose block would reach the NUL.
 KORV_ALWAYS_INLINE bool CopyShortPlainValue(const char* text, std::int32_t textLength,
                                             std::int32_t start, std::int32_t length, char* pOut)
 {
 #if defined(__SSE2__)
-    if (length > 16 || textLength - start < 16) {
+    static_assert(kDecodeSlack >= 16, "the block is written whole, whatever the length");
+    if (length < 0 || length > 16 || textLength - start < 16) {
         return false;
     }
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + start));
