@@ -107,7 +107,7 @@ public:
     KORV_ALWAYS_INLINE std::size_t DecodeValueInto(std::int32_t start, std::int32_t length,
                                                    char* pOut) const
     {
-        if (length > 0 && CopyShortPlainValue(m_pText, m_nTextLength, start, length, pOut)) {
+        if (CopyShortPlainValue(m_pText, m_nTextLength, start, length, pOut)) {
             return static_cast<std::size_t>(length);
         }
         return DecodeAnyValueInto(start, length, pOut);
