@@ -1,5 +1,7 @@
 #include "document/DocBuilder.h"
 
+#include <cstring>
+
 #include "KorvanelleClient.h"
 #include "document/BuildBudget.h"
 #include "document/DocIndex.h"
@@ -23,6 +25,31 @@ bool ChargeEntry(CBuildBudget& budget, const List& list)
 constexpr std::string_view kEntryNames[] = {"FieldName", "FieldValue"};
 constexpr std::size_t kFieldName = 0;
 constexpr std::size_t kFieldValue = 1;
+
+// A name's slot in the cache, from its length and its first and last 4 bytes (or its bytes,
+// when shorter), mixed so that names that differ in one byte land apart: the field names of a
+// document often differ only in a digit or a character in the middle. A collision only costs
+// a copy, since the bytes themselves are compared.
+KORV_ALWAYS_INLINE std::size_t NameSlot(std::string_view raw, bool bDecode, std::size_t slots)
+{
+    const std::size_t n = raw.size();
+    std::uint32_t head = 0;
+    std::uint32_t tail = 0;
+    if (n >= 4) {
+        std::memcpy(&head, raw.data(), 4);
+        std::memcpy(&tail, raw.data() + n - 4, 4);
+    } else {
+        head = static_cast<unsigned char>(raw[0]) |
+               (static_cast<std::uint32_t>(static_cast<unsigned char>(raw[n / 2])) << 8);
+        tail = static_cast<unsigned char>(raw[n - 1]);
+    }
+    const std::uint32_t mixed =
+        (head ^ ((tail << 13) | (tail >> 19)) ^ (static_cast<std::uint32_t>(n) * 0x9E3779B1u) ^
+         (bDecode ? 1u : 0u)) *
+        0x85EBCA6Bu;
+    // The top bits are the best mixed.
+    return (mixed >> 24) % slots;
+}
 
 }  // namespace
 
@@ -53,14 +80,7 @@ KORV_ALWAYS_INLINE CArenaText CDocBuilder::NameText(const CStartTagReader& reade
         }
         return bDecode ? ValueText(reader, start, length) : m_arena.CopyText(raw);
     }
-    // The slot depends on the length and three of the bytes only: a collision only costs a
-    // copy, since the bytes themselves are compared.
-    const auto first = static_cast<unsigned char>(raw.front());
-    const auto last = static_cast<unsigned char>(raw.back());
-    const auto second = static_cast<unsigned char>(raw[raw.size() / 2]);
-    const std::uint32_t hash = (static_cast<std::uint32_t>(raw.size()) * 131u) ^ (first * 31u) ^
-                               (second * 7u) ^ (last * 17u) ^ (bDecode ? 97u : 0u);
-    SKeptName& kept = m_names[hash % kKeptNames];
+    SKeptName& kept = m_names[NameSlot(raw, bDecode, kKeptNames)];
     if (kept.bDecoded == bDecode && kept.raw.size() == raw.size() &&
         SameBytes(kept.raw.data(), raw.data(), raw.size())) {
         return kept.stored;

@@ -2,6 +2,7 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -301,6 +302,44 @@ TEST_F(PatientDocLoadTest, CharacterReferenceEndsInsideItsValue)
     EXPECT_EQ(AttrsOf(Built("<ROOT><r a=\"x&#20013\">;</r></ROOT>")), (Pairs{{"a", "x&#20013"}}));
     EXPECT_EQ(AttrsOf(Built(R"(<ROOT><r a="&#65;&#x4e2d;"/></ROOT>)")),
               (Pairs{{"a", "A\xD6\xD0"}}));
+}
+
+// The field names of a document repeat and differ from each other in a character or a digit
+// (these are those of a report's text groups): a name read again is the stored copy of its
+// first reading, not a copy of its own, however the names interleave.
+TEST_F(PatientDocLoadTest, RepeatedFieldNamesShareTheirFirstCopy)
+{
+    const std::vector<std::string> stems = {"\xbc\xec\xb2\xe9\xb2\xbf\xce\xbb",
+                                            "\xbc\xec\xb2\xe9\xcb\xf9\xbc\xfb",
+                                            "\xd5\xef\xb6\xcf\xd2\xe2\xbc\xfb"};
+    std::vector<std::string> names;
+    for (int digit = 0; digit < 7; ++digit) {
+        for (const std::string& stem : stems) {
+            names.push_back(stem + std::to_string(digit));
+        }
+    }
+    std::string text = "<ROOT><P Sex=\"M\"><Fields><Text>";
+    for (int round = 0; round < 3; ++round) {
+        for (const std::string& name : names) {
+            text += "<F FieldName=\"" + name + "\" FieldValue=\"v\"/>";
+        }
+    }
+    text += "</Text></Fields></P></ROOT>";
+    const CInfoNode& root = Built(text);
+    ASSERT_EQ(root.Fields().Count(), static_cast<std::int32_t>(3 * names.size()));
+    std::vector<const char*> first;
+    std::size_t i = 0;
+    for (auto* pEntry = root.Fields().Head(); pEntry != nullptr; pEntry = pEntry->Next(), ++i) {
+        const std::string_view name = pEntry->Value().m_strFieldName;
+        ASSERT_EQ(name, names[i % names.size()]);
+        if (i < names.size()) {
+            first.push_back(name.data());
+        } else {
+            EXPECT_EQ(static_cast<const void*>(name.data()),
+                      static_cast<const void*>(first[i % names.size()]))
+                << "field " << i;
+        }
+    }
 }
 
 TEST_F(PatientDocLoadTest, WideStartTagKeepsEveryAttributeInOrder)
