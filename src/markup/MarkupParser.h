@@ -68,100 +68,210 @@ inline bool EndsOpenElement(ScanCursor& cursor, const MarkupToken& open, MarkupT
     return true;
 }
 
-// The root element's index above 0 when the text is well-formed, 0 when it holds no element
-// (error "Root element not found"), -1 on any other error; the message goes to error.
-template <class Consumer>
-std::int32_t ParseElements(ScanCursor& cursor, Consumer& consumer, std::string& error)
-{
-    // One slot per open start tag, holding its name for the end tag; the next token is
-    // scanned into the slot just above them.
-    std::vector<MarkupToken> stack(kInitialStackSlots);
-    std::size_t depth = 0;
-    std::int32_t level = 0;
-    bool bRoot = false;
-    CStartTagReader reader;
-    auto fail = [&error](std::string message) {
-        error = std::move(message);
-        return -1;
-    };
+// What the parse has decided: kWellFormed (1) when the text is well-formed, kNoRoot (0) when
+// it holds no element (error "Root element not found"), kMalformed (-1) on any other error.
+inline constexpr std::int32_t kWellFormed = 1;
+inline constexpr std::int32_t kNoRoot = 0;
+inline constexpr std::int32_t kMalformed = -1;
+// Not decided yet: the parse stopped for more text.
+inline constexpr std::int32_t kNeedsMore = 2;
 
-    for (;;) {
-        // Character data and white space are tokens the parse only steps over, and the
-        // first '<' (or the end of the text) ends every run of them: one search passes them
-        // all, instead of a token each.
-        if (cursor.text[cursor.next] != '<' && cursor.text[cursor.next] != '\0') {
-            cursor.next = FindStop(cursor.text, cursor.length, cursor.next + 1, StopsMarkup);
-            continue;
+}  // namespace markup_parse
+
+// The parse of a text that may arrive in pieces, in order: ReadOn reads what lies in the
+// part received so far, as far as its last whole token, and Finish reads the rest once the
+// whole text is there. The consumer sees each token once, in the same order and with the
+// same attributes as a parse of the whole text in one go, which is Finish alone. A token that
+// reaches the end of the part received (or fails there, which more text may mend) is read
+// again from its start with more text; a token that keeps failing is read again only once its
+// text has doubled, so that the readings of one token add up to twice its length at most.
+// The parse keeps offsets, never addresses: the text may move between calls, its bytes not.
+template <class Consumer>
+class CMarkupParse {
+public:
+    explicit CMarkupParse(Consumer& consumer, std::int32_t start = 0)
+        : m_consumer(consumer), m_stack(markup_parse::kInitialStackSlots), m_nNext(start)
+    {
+    }
+
+    // text[0, length) is the part of the text received so far, a NUL at text[length] (no
+    // NUL before it). Reads on through it; false while the verdict waits for more text.
+    bool ReadOn(const char* text, std::int32_t length)
+    {
+        if (m_nVerdict == markup_parse::kNeedsMore &&
+            (m_nNext != m_nDeferredAt || length >= m_nRetryLength)) {
+            m_nVerdict = Run<false>(text, length);
         }
-        MarkupToken& token = stack[depth];
-        if (depth > 0 && EndsOpenElement(cursor, stack[depth - 1], token)) {
-            --depth;
-            consumer.OnEndTag(token);
-            --level;
-            continue;
+        return m_nVerdict != markup_parse::kNeedsMore;
+    }
+
+    // The whole text, `length` bytes before its NUL, of which every earlier ReadOn had a
+    // part: the verdict (markup_parse::kWellFormed, kNoRoot or kMalformed), its message in
+    // error.
+    std::int32_t Finish(const char* text, std::int32_t length, std::string& error)
+    {
+        if (m_nVerdict == markup_parse::kNeedsMore) {
+            m_nVerdict = Run<true>(text, length);
         }
-        std::int32_t type;
-        if constexpr (Consumer::ReadsAttributes()) {
-            type = StartsStartTag(cursor.text + cursor.next)
-                       ? reader.ReadTag(cursor, token, consumer.NextTagWants())
-                       : ScanToken(cursor, token);
-        } else {
-            type = ScanToken(cursor, token);
+        if (m_nVerdict != markup_parse::kWellFormed) {
+            error = m_strError;
         }
+        return m_nVerdict;
+    }
+
+private:
+    std::int32_t Fail(std::string message)
+    {
+        m_strError = std::move(message);
+        return markup_parse::kMalformed;
+    }
+
+    // Reads on from m_nNext. Until the whole text is there (bWhole false), a token that
+    // reaches the end of the part, fails or finds the end is not reported: the parse stops
+    // at its start for more text.
+    template <bool bWhole>
+    std::int32_t Run(const char* text, std::int32_t length)
+    {
+        using namespace markup_parse;
+        ScanCursor cursor;
+        cursor.text = text;
+        cursor.length = length;
+        cursor.next = m_nNext;
+        std::int32_t result = kNeedsMore;
+        for (;;) {
+            // Character data and white space are tokens the parse only steps over, and the
+            // first '<' (or the end of the text) ends every run of them: one search passes
+            // them all, instead of a token each.
+            if (cursor.text[cursor.next] != '<' && cursor.text[cursor.next] != '\0') {
+                cursor.next = FindStop(cursor.text, cursor.length, cursor.next + 1, StopsMarkup);
+                continue;
+            }
+            const std::int32_t tokenStart = cursor.next;
+            MarkupToken& token = m_stack[m_nDepth];
+            if (m_nDepth > 0 && EndsOpenElement(cursor, m_stack[m_nDepth - 1], token)) {
+                if (!bWhole && cursor.next >= length) {
+                    Defer(cursor, tokenStart);
+                    break;
+                }
+                --m_nDepth;
+                m_consumer.OnEndTag(token);
+                --m_nLevel;
+                continue;
+            }
+            std::int32_t type;
+            if constexpr (Consumer::ReadsAttributes()) {
+                type = StartsStartTag(cursor.text + cursor.next)
+                           ? m_reader.ReadTag(cursor, token, m_consumer.NextTagWants())
+                           : ScanToken(cursor, token);
+            } else {
+                type = ScanToken(cursor, token);
+            }
+            if (!bWhole && (type == TOK_ERROR || type == TOK_EOF || cursor.next >= length)) {
+                Defer(cursor, tokenStart);
+                break;
+            }
+            result = Take(type, token, cursor);
+            if (result != kNeedsMore) {
+                break;
+            }
+        }
+        m_nNext = cursor.next;
+        return result;
+    }
+
+    // The token before the end of the part stays unread: the parse goes on from its start
+    // once the text after it has at least doubled (or the whole text is there).
+    void Defer(ScanCursor& cursor, std::int32_t tokenStart)
+    {
+        const std::int64_t read = cursor.length - tokenStart;
+        m_nDeferredAt = tokenStart;
+        m_nRetryLength = cursor.length + (read > 0 ? read : 1);
+        cursor.next = tokenStart;
+    }
+
+    // Reports a token read whole; the verdict when it decides one, else kNeedsMore.
+    std::int32_t Take(std::int32_t type, MarkupToken& token, const ScanCursor& cursor)
+    {
+        using namespace markup_parse;
         switch (type) {
         case TOK_START_TAG: {
-            if (level > ELEM_MAX_LEVEL) {
-                return fail(FillMessage(MSG_TOO_DEEP, {token.Name(cursor.text), token.offset}));
+            if (m_nLevel > ELEM_MAX_LEVEL) {
+                return Fail(FillMessage(MSG_TOO_DEEP, {token.Name(cursor.text), token.offset}));
             }
-            if (!bRoot) {
-                bRoot = true;
-            } else if (depth == 0) {
-                return fail(
+            if (!m_bRoot) {
+                m_bRoot = true;
+            } else if (m_nDepth == 0) {
+                return Fail(
                     FillMessage(MSG_SIBLING_TO_ROOT, {token.Name(cursor.text), token.offset}));
             }
-            consumer.OnStartTag(token, reader);
+            m_consumer.OnStartTag(token, m_reader);
             if ((token.flags & TOKEN_EMPTY_TAG) == 0) {
-                ++depth;
-                ++level;
-                if (depth == stack.size()) {
-                    stack.resize(2 * stack.size() + kInitialStackSlots);
+                ++m_nDepth;
+                ++m_nLevel;
+                if (m_nDepth == m_stack.size()) {
+                    m_stack.resize(2 * m_stack.size() + kInitialStackSlots);
                 }
             }
-            break;
+            return kNeedsMore;
         }
         case TOK_END_TAG: {
             const std::string_view name(cursor.Word(), static_cast<size_t>(cursor.WordLength()));
-            if (depth == 0) {
-                return fail(FillMessage(MSG_NO_START_TAG, {name, token.offset}));
+            if (m_nDepth == 0) {
+                return Fail(FillMessage(MSG_NO_START_TAG, {name, token.offset}));
             }
-            --depth;
-            const MarkupToken& start = stack[depth];
-            consumer.OnEndTag(token);
+            --m_nDepth;
+            const MarkupToken& start = m_stack[m_nDepth];
+            m_consumer.OnEndTag(token);
             if (!NameMatches(name.data(), static_cast<std::int32_t>(name.size()),
                              start.Name(cursor.text))) {
-                return fail(FillMessage(MSG_TAG_MISMATCH, {name, token.offset + 1,
+                return Fail(FillMessage(MSG_TAG_MISMATCH, {name, token.offset + 1,
                                                            start.Name(cursor.text), start.offset}));
             }
-            --level;
-            break;
+            --m_nLevel;
+            return kNeedsMore;
         }
-        case TOK_ERROR: return fail(token.text);
+        case TOK_ERROR: return Fail(token.text);
         case TOK_EOF:
-            if (depth > 0) {
-                const MarkupToken& open = stack[depth - 1];
-                return fail(FillMessage(MSG_NOT_ENDED, {open.Name(cursor.text), open.offset}));
+            if (m_nDepth > 0) {
+                const MarkupToken& open = m_stack[m_nDepth - 1];
+                return Fail(FillMessage(MSG_NOT_ENDED, {open.Name(cursor.text), open.offset}));
             }
-            if (!bRoot) {
-                error = MSG_NO_ROOT;
-                return 0;
+            if (!m_bRoot) {
+                m_strError = MSG_NO_ROOT;
+                return kNoRoot;
             }
-            return 1;
+            return kWellFormed;
         default:
             // Character data, white space, comments, processing instructions, CDATA sections
             // and document type declarations are only stepped over.
-            break;
+            return kNeedsMore;
         }
     }
+
+    Consumer& m_consumer;
+    // One slot per open start tag, holding its name for the end tag; the next token is
+    // scanned into the slot just above them.
+    std::vector<MarkupToken> m_stack;
+    std::size_t m_nDepth = 0;
+    std::int32_t m_nLevel = 0;
+    bool m_bRoot = false;
+    CStartTagReader m_reader;
+    std::int32_t m_nNext = 0;
+    std::int32_t m_nDeferredAt = -1;
+    std::int64_t m_nRetryLength = 0;
+    std::int32_t m_nVerdict = markup_parse::kNeedsMore;
+    std::string m_strError;
+};
+
+namespace markup_parse {
+
+// The parse of a whole text from cursor.next: kWellFormed, kNoRoot or kMalformed, the
+// message in error.
+template <class Consumer>
+std::int32_t ParseElements(ScanCursor& cursor, Consumer& consumer, std::string& error)
+{
+    CMarkupParse<Consumer> parse(consumer, cursor.next);
+    return parse.Finish(cursor.text, cursor.length, error);
 }
 
 }  // namespace markup_parse
