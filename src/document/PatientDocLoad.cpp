@@ -8,9 +8,12 @@
 #include "document/PatientDoc.h"
 
 CPatientDocLoad::CPatientDocLoad(std::size_t mostBytes)
-    : m_pRoot(std::make_unique<CInfoNode>()), m_budget(CBuildBudget::ForText(mostBytes)),
-      m_builder(*m_pRoot, m_budget), m_parse(m_builder)
-{}
+    : m_pRoot(std::make_unique<CInfoNode>()),
+      m_budget(CBuildBudget::ForText(mostBytes)),
+      m_builder(*m_pRoot, m_budget),
+      m_parse(m_builder)
+{
+}
 
 CPatientDocLoad::~CPatientDocLoad() = default;
 

@@ -41,14 +41,6 @@ CReplyAssembly::Result CReplyAssembly::Add(std::int32_t total, std::int32_t offs
             GrowWindow(end, false);
         if (!Keep(begin, bytes, static_cast<std::uint32_t>(length)))
             return Result::Dropped;
-        if (m_kind == Kind::Text) {
-            // A chunk that continues the ones before, whole in the buffer, extends them; any
-            // other (a gap, a chunk again, a part in the log) ends reading the text in order.
-            if (begin == m_nInOrder && end <= m_nWindow)
-                m_nInOrder = end;
-            else
-                m_bInOrder = false;
-        }
     }
     if (m_kind == Kind::Text) {
         // The server sends text in ascending order: the chunk that reaches the total ends it.
@@ -83,9 +75,6 @@ const char* CReplyAssembly::Text() const
 
 void CReplyAssembly::Clear()
 {
-    ++m_nReplyNumber;
-    m_nInOrder = 0;
-    m_bInOrder = true;
     m_bActive = false;
     m_nTotal = 0;
     m_nReceived = 0;

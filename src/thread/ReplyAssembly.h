@@ -59,15 +59,6 @@ public:
     const unsigned char* Data() const { return m_buffer.Data(); }
     const char* Text() const;
 
-    // Text: the bytes from the start that came in order, each chunk starting where the one
-    // before it ended, all in the buffer with a NUL after them (Text() up to there is what
-    // the whole text will begin with); 0 once any chunk came otherwise, for the rest of the
-    // reply, which can then only be read whole.
-    std::uint32_t InOrderBytes() const { return m_bInOrder ? m_nInOrder : 0; }
-    // Changes whenever the reply in progress is forgotten or another starts: what was read of
-    // a text in order belongs to the reply of the number it was read under.
-    std::uint64_t ReplyNumber() const { return m_nReplyNumber; }
-
     // Memory held for the reply: buffer, coverage map and log.
     size_t HeldBytes() const;
     // The bytes received for the reply in progress, counting each message's least wire cost.
@@ -97,8 +88,4 @@ private:
     std::unique_ptr<std::uint64_t[]> m_pCoverage;
     size_t m_nCoverageWords = 0;
     CChunkLog m_log;  // chunks, or their parts, at or beyond the window
-    // Texts: the end of the chunks that came in order, while they all did.
-    std::uint32_t m_nInOrder = 0;
-    bool m_bInOrder = true;
-    std::uint64_t m_nReplyNumber = 0;
 };

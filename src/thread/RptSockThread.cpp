@@ -236,30 +236,10 @@ void CRptSockThread::OnQueryReply(CRptSocket* from, const char*, const char* val
         return;
     // A chunk outside its total, or a total above the limit, is dropped; a reply of another
     // total starts a new text. The chunk that reaches the total ends the text.
-    const CReplyAssembly::Result result =
-        m_pText.Add(total, offset, reinterpret_cast<const unsigned char*>(text), std::strlen(text));
-    if (result == CReplyAssembly::Result::Partial)
-        ReadOnText();
-    else if (result == CReplyAssembly::Result::Complete)
-        CompleteText();
-}
-
-// While the text arrives in order, the document is built from what has come, so that little
-// is left to build once the last chunk is in. A load belongs to the reply it began on: a new
-// reply, or a chunk out of order, leaves the text to be read whole.
-void CRptSockThread::ReadOnText()
-{
-    const std::uint32_t inOrder = m_pText.InOrderBytes();
-    const char* text = m_pText.Text();
-    if (inOrder == 0 || text == nullptr || text[inOrder] != '\0') {
-        m_pDocLoad.reset();
+    if (m_pText.Add(total, offset, reinterpret_cast<const unsigned char*>(text),
+                    std::strlen(text)) != CReplyAssembly::Result::Complete)
         return;
-    }
-    if (!m_pDocLoad || m_nDocLoadReply != m_pText.ReplyNumber()) {
-        m_pDocLoad = std::make_unique<CPatientDocLoad>(m_pText.Total());
-        m_nDocLoadReply = m_pText.ReplyNumber();
-    }
-    m_pDocLoad->ReadOn(text, inOrder);
+    CompleteText();
 }
 
 // The new tree is built outside the data lock and swapped in under it, so a getter waits at
@@ -268,14 +248,7 @@ void CRptSockThread::ReadOnText()
 void CRptSockThread::CompleteText()
 {
     CPatientDoc doc;
-    const char* text = m_pText.Text();
-    std::unique_ptr<CPatientDocLoad> pLoad = std::move(m_pDocLoad);
-    if (!pLoad || m_nDocLoadReply != m_pText.ReplyNumber() || m_pText.InOrderBytes() == 0) {
-        // Nothing read yet, or read from chunks that no longer make this text.
-        pLoad = std::make_unique<CPatientDocLoad>(text != nullptr ? std::strlen(text) : 0);
-    }
-    pLoad->Finish(text, doc);
-    pLoad.reset();
+    doc.Load(m_pText.Text());
     FreeText();
     {
         std::lock_guard<std::mutex> lock(m_dataLock);
@@ -340,7 +313,6 @@ void CRptSockThread::OnImageData(CRptSocket* from, const char* name, std::int32_
 
 void CRptSockThread::FreeText()
 {
-    m_pDocLoad.reset();
     m_pText.Release();
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "document/PatientDoc.h"
-#include "document/PatientDocLoad.h"
 #include "platform/Event.h"
 #include "platform/MsgThread.h"
 #include "transport/GrowBuffer.h"
@@ -11,7 +10,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_set>
@@ -106,7 +104,6 @@ private:
     void FreeText();
     bool IsLateQueryReply(const char* value) const;
     void CompleteText();
-    void ReadOnText();
     static bool CopyOut(const unsigned char* data, std::uint32_t count, void* buffer,
                         std::uint32_t* size);
 
@@ -114,10 +111,6 @@ private:
     std::string m_strHost;
     std::uint32_t m_nPort;
     CReplyAssembly m_pText{CReplyAssembly::Kind::Text};  // patient text being assembled
-    // Socket thread: the patient document built from the text while it arrives in order,
-    // and the number of the reply it reads.
-    std::unique_ptr<CPatientDocLoad> m_pDocLoad;
-    std::uint64_t m_nDocLoadReply = 0;
     std::mutex m_dataLock;
 
     // Socket thread: the ticket of the request each kind of answer currently belongs to.

@@ -214,52 +214,6 @@ TEST_F(PatientExportsTest, ChunksThatWouldLandOutsideTheTextAreDropped)
     EXPECT_EQ(lib->GetModalityCount(), 2);
 }
 
-// The document is built while its text arrives in order; whatever changes the text on the way
-// (a chunk sent again with other bytes, a gap filled later, a reply of another size) must
-// still give the document of the text as it ends, never what was read of the earlier bytes.
-TEST_F(PatientExportsTest, TextChangedOnTheWayGivesTheDocumentOfTheFinalText)
-{
-    const std::string a = NamedPatient("Patient A");
-    const std::string b = NamedPatient("Patient B");
-    ASSERT_EQ(a.size(), b.size());
-    const auto total = static_cast<std::int32_t>(a.size());
-    // Past the entry that holds the name, and past the byte after it: A's entry is read.
-    const size_t half = a.find("/>", a.find("Patient A")) + 4;
-    ASSERT_LT(half, a.size());
-    // Chunks of 7 bytes of text[from, to), as parts of a reply of `declared` bytes; A's part
-    // is one chunk, so that all of it is read before the rest comes.
-    auto chunks = [&](const std::string& text, std::int32_t declared, size_t from, size_t to,
-                      std::vector<FakeFrame>& frames) {
-        const size_t size = &text == &a ? to - from : 7;
-        for (size_t at = from; at < to; at += size) {
-            frames.push_back(FakeFrame::QueryReply(declared, static_cast<std::int32_t>(at),
-                                                   text.substr(at, std::min(size, to - at))));
-        }
-    };
-    std::vector<std::vector<FakeFrame>> replies(4);
-    // A up to past its name in order, then all of B over it.
-    chunks(a, total, 0, half, replies[0]);
-    chunks(b, total, 0, b.size(), replies[0]);
-    // B's second chunk first, then all of B in order.
-    chunks(b, total, 7, 14, replies[1]);
-    chunks(b, total, 0, b.size(), replies[1]);
-    // The same part of A as a reply of another size, then B.
-    chunks(a, total + 1, 0, half, replies[2]);
-    chunks(b, total, 0, b.size(), replies[2]);
-    // The same part of A, then the rest from B's text: A's name stays.
-    chunks(a, total, 0, half, replies[3]);
-    chunks(b, total, half, b.size(), replies[3]);
-    ASSERT_EQ(ConnectToServer(), 1);
-    for (size_t i = 0; i < replies.size(); ++i) {
-        SCOPED_TRACE(i);
-        const std::vector<FakeFrame> frames = replies[i];
-        server.SetHandler([frames](const FakeRequest&) { return frames; });
-        ASSERT_EQ(lib->OpenPatient(("H00" + std::to_string(i)).c_str()), 1);
-        EXPECT_EQ(ReadText(lib->GetPatientName), i == 3 ? "Patient A" : "Patient B");
-        EXPECT_EQ(lib->GetModalityCount(), 1);
-    }
-}
-
 TEST_F(PatientExportsTest, NullIdentifierSendsNothingAndTimesOut)
 {
     ServePatient(SamplePatient());

@@ -255,45 +255,4 @@ TEST_F(ReplyAssemblyTest, TextCompletesWithTheChunkThatReachesItsTotal)
     EXPECT_STREQ(text_.Text(), "<ROOT>");
 }
 
-// What has come of a text in order may be read before the text is whole: only chunks that
-// each start where the last one ended count, and any other chunk ends that for the reply.
-TEST_F(ReplyAssemblyTest, TextInOrderIsKnownUntilAChunkComesOtherwise)
-{
-    const std::string text = "<ROOT><P Name=\"a\"/></ROOT>";
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    const auto total = static_cast<std::int32_t>(text.size());
-    const std::uint64_t first = text_.ReplyNumber();
-    EXPECT_EQ(text_.Add(total, 0, bytes, 6), Result::Partial);
-    EXPECT_EQ(text_.Add(total, 6, bytes + 6, 0), Result::Partial);  // empty: nothing changes
-    EXPECT_EQ(text_.Add(total, 6, bytes + 6, 4), Result::Partial);
-    ASSERT_EQ(text_.InOrderBytes(), 10u);
-    EXPECT_EQ(std::string(text_.Text()), text.substr(0, 10));  // a NUL after them
-    const std::uint64_t number = text_.ReplyNumber();
-    EXPECT_NE(number, first);
-
-    // A chunk sent again (even with the same bytes) ends reading in order.
-    EXPECT_EQ(text_.Add(total, 4, bytes + 4, 6), Result::Partial);
-    EXPECT_EQ(text_.InOrderBytes(), 0u);
-    EXPECT_EQ(text_.Add(total, 10, bytes + 10, 6), Result::Partial);
-    EXPECT_EQ(text_.InOrderBytes(), 0u);
-    EXPECT_EQ(text_.ReplyNumber(), number);
-    EXPECT_EQ(text_.Add(total, 16, bytes + 16, text.size() - 16), Result::Complete);
-    EXPECT_EQ(std::string(text_.Text()), text);
-
-    // A reply of another size is another reply; so is the one after Release.
-    EXPECT_EQ(text_.Add(total + 1, 0, bytes, 6), Result::Partial);
-    EXPECT_EQ(text_.InOrderBytes(), 6u);
-    EXPECT_NE(text_.ReplyNumber(), number);
-    const std::uint64_t other = text_.ReplyNumber();
-    text_.Release();
-    EXPECT_EQ(text_.InOrderBytes(), 0u);
-    EXPECT_EQ(text_.Add(total, 0, bytes, 6), Result::Partial);
-    EXPECT_NE(text_.ReplyNumber(), other);
-
-    // A gap before the first chunk: nothing is in order.
-    text_.Release();
-    EXPECT_EQ(text_.Add(total, 6, bytes + 6, 6), Result::Partial);
-    EXPECT_EQ(text_.InOrderBytes(), 0u);
-}
-
 }  // namespace
