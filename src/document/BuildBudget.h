@@ -21,18 +21,11 @@ public:
     static CBuildBudget ForText(std::size_t textBytes)
     {
         CBuildBudget budget;
-        budget.m_nLimit = LimitForText(textBytes);
+        budget.m_nLimit = textBytes > (kNoLimit - kSlackBytes) / kTimesText
+                              ? kNoLimit
+                              : textBytes * kTimesText + kSlackBytes;
         return budget;
     }
-    static std::size_t LimitForText(std::size_t textBytes)
-    {
-        return textBytes > (kNoLimit - kSlackBytes) / kTimesText
-                   ? kNoLimit
-                   : textBytes * kTimesText + kSlackBytes;
-    }
-    // A text that arrives in parts is built under the limit of the most it can hold, then
-    // held to that of its length once it is whole.
-    void LimitTo(std::size_t limit) { m_nLimit = limit; }
 
     // Counts bytes; false once the total is over the limit.
     bool Charge(std::size_t bytes)

@@ -81,15 +81,14 @@ KORV_ALWAYS_INLINE CArenaText CDocBuilder::NameText(const CStartTagReader& reade
         return bDecode ? ValueText(reader, start, length) : m_arena.CopyText(raw);
     }
     SKeptName& kept = m_names[NameSlot(raw, bDecode, kKeptNames)];
-    if (kept.bDecoded == bDecode && kept.rawLength == length &&
-        SameBytes(reader.Text() + kept.rawStart, raw.data(), raw.size())) {
+    if (kept.bDecoded == bDecode && kept.raw.size() == raw.size() &&
+        SameBytes(kept.raw.data(), raw.data(), raw.size())) {
         return kept.stored;
     }
     if (!m_budget.ChargeString(raw.size())) {
         return {};
     }
-    kept.rawStart = start;
-    kept.rawLength = length;
+    kept.raw = raw;
     kept.bDecoded = bDecode;
     kept.stored = bDecode ? ValueText(reader, start, length) : m_arena.CopyText(raw);
     return kept.stored;

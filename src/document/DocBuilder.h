@@ -72,11 +72,8 @@ private:
     static constexpr std::size_t kKeptNames = 256;
     static constexpr std::int32_t kLongestKeptName = 64;
     struct SKeptName {
-        // Where the bytes lie in the text, which may move between parts of a text received
-        // in pieces (its bytes stay).
-        std::int32_t rawStart = 0;
-        std::int32_t rawLength = 0;
-        CArenaText stored;  // the arena's copy
+        std::string_view raw;  // the bytes in the text (alive while the tree is built)
+        CArenaText stored;     // the arena's copy
         bool bDecoded = false;
     };
 

@@ -5,8 +5,10 @@
 #include <string>
 #include <utility>
 
-#include "document/PatientDocLoad.h"
+#include "document/BuildBudget.h"
+#include "document/DocBuilder.h"
 #include "document/TreeWalk.h"
+#include "markup/MarkupParser.h"
 
 namespace {
 
@@ -55,28 +57,34 @@ bool CPatientDoc::Load(const char* pszText)
     if (pszText == nullptr || *pszText == '\0') {
         return false;
     }
-    // The old tree goes first, so that the two are never held at once. The new one is built
-    // while the text is parsed, in one reading; the caller's text outlives the build, which
-    // copies what the tree keeps.
     Free();
-    CPatientDocLoad load(std::strlen(pszText));
-    return load.Finish(pszText, *this);
-}
-
-bool CPatientDoc::Adopt(std::unique_ptr<CInfoNode> pRoot)
-{
-    Free();
-    m_pRoot = std::move(pRoot);
+    m_pRoot = std::make_unique<CInfoNode>();
+    // The tree is built while the text is parsed, in one reading. The caller's text outlives
+    // the build, which copies what the tree keeps.
+    const std::size_t length = std::strlen(pszText);
+    CBuildBudget budget = CBuildBudget::ForText(length);
+    CDocBuilder builder(*m_pRoot, budget);
+    std::string strError;
+    bool bBuilt = false;
     try {
-        m_index.Build(m_pRoot.get());
-        return true;
+        const bool bParsed = ParseMarkup(pszText, length, builder, strError);
+        bBuilt = bParsed && builder.BuiltRoot() && !budget.Exceeded();
+        if (bBuilt) {
+            m_index.Build(m_pRoot.get());
+        }
     } catch (const std::bad_alloc&) {
-        // Memory ran out while indexing: the tree goes, an empty root stays.
+        // Memory ran out while building or indexing: a failed load like any other.
+        bBuilt = false;
         m_index.Clear();
+    }
+    if (!bBuilt) {
+        // A text the parser rejects, or whose tree would take more than the budget or than
+        // there is memory for, leaves the empty root: the part built so far goes with its
+        // arena.
         m_pRoot = std::make_unique<CInfoNode>();
         m_index.Build(m_pRoot.get());
-        return false;
     }
+    return bBuilt;
 }
 
 std::string CPatientDoc::GetPatientName() const

@@ -46,14 +46,9 @@ private:
     // The tests' one way in (tests/document/PatientDocTestAccess.h): it reaches SetRoot and
     // the reference searches below, which the library itself does not call.
     friend class CPatientDocTestAccess;
-    // The load that takes a text in parts hands its tree over through Adopt.
-    friend class CPatientDocLoad;
 
     // Replaces the tree with one built elsewhere; every earlier handle designates nothing.
     void SetRoot(std::unique_ptr<CInfoNode> pRoot);
-    // Takes a built tree (or an empty root) and indexes it; false, leaving an empty root,
-    // when there is no memory for the index.
-    bool Adopt(std::unique_ptr<CInfoNode> pRoot);
 
     // The plain depth-first searches that define what a handle designates; the queries
     // answer the same through the index built at load.

@@ -91,7 +91,8 @@ class CMarkupParse {
 public:
     explicit CMarkupParse(Consumer& consumer, std::int32_t start = 0)
         : m_consumer(consumer), m_stack(markup_parse::kInitialStackSlots), m_nNext(start)
-    {}
+    {
+    }
 
     // text[0, length) is the part of the text received so far, a NUL at text[length] (no
     // NUL before it). Reads on through it; false while the verdict waits for more text.

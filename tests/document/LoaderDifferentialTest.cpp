@@ -3,7 +3,6 @@
 // AttributeValue) over random and mutated documents, query by query.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <random>
 #include <string>
@@ -12,7 +11,6 @@
 #include "NavigatorWalkLoad.h"
 #include "PatientDocTestAccess.h"
 #include "document/PatientDoc.h"
-#include "document/PatientDocLoad.h"
 #include "markup/XmlDoc.h"
 
 namespace {
@@ -267,47 +265,6 @@ void ExpectSameDocument(const std::string& text, SReached* pReached = nullptr)
     }
 }
 
-// The text given in parts that end where `cuts` say (each a prefix, copied to a buffer of its
-// own so that the text moves between parts, as a growing reply buffer does), then whole: the
-// same verdict, tree and answers as the load of the whole text in one go.
-void ExpectSameInParts(const std::string& text, const std::vector<std::size_t>& cuts)
-{
-    CPatientDoc whole;
-    const bool bBuilt = whole.Load(text.c_str());
-    CPatientDoc inParts;
-    CPatientDocLoad load(text.size() + 100);
-    for (const std::size_t cut : cuts) {
-        const std::string part = text.substr(0, cut);
-        load.ReadOn(part.c_str(), part.size());
-    }
-    ASSERT_EQ(load.Finish(text.c_str(), inParts), bBuilt);
-    if (whole.Root() == nullptr) {
-        ASSERT_EQ(inParts.Root(), nullptr);
-        return;
-    }
-    ASSERT_NE(inParts.Root(), nullptr);
-    ExpectSameTree(*inParts.Root(), *whole.Root());
-    EXPECT_EQ(inParts.GetPatientName(), whole.GetPatientName());
-    ASSERT_EQ(inParts.GetModalityCount(), whole.GetModalityCount());
-    for (int m = 0; m < inParts.GetModalityCount(); ++m) {
-        ExpectSameNode(inParts, inParts.GetModID(m), whole, whole.GetModID(m), 0);
-    }
-}
-
-// Ascending cuts at random places, the text's last byte included; now and then byte by byte
-// for a stretch, so that one tag is offered again and again.
-std::vector<std::size_t> RandomCuts(std::mt19937& rng, std::size_t size)
-{
-    std::vector<std::size_t> cuts;
-    std::size_t at = 0;
-    while (at < size) {
-        const std::size_t step = rng() % 4 == 0 ? 1 : 1 + rng() % (1 + size / 3);
-        at = std::min(size, at + step);
-        cuts.push_back(at);
-    }
-    return cuts;
-}
-
 // A run whose documents stopped reaching what it is meant to compare proves nothing.
 void ExpectReachedEveryRule(const SReached& reached, bool bBuilds = true)
 {
@@ -397,57 +354,6 @@ TEST(LoaderDifferentialTest, PlainStartTagsGiveTheNavigatorWalksAnswers)
     CPatientDoc doc;
     ASSERT_TRUE(doc.Load(text.c_str()));
     ExpectSameDocument(text);
-}
-
-// A text received in parts is built as it comes: random, mutated and cut-short documents,
-// given at random cuts, build what the whole text builds, and are refused where it is.
-TEST(LoaderDifferentialTest, DocumentsReceivedInPartsGiveTheWholeTextsAnswers)
-{
-    CMarkupMaker maker(777);
-    std::mt19937 rng(777);
-    for (int i = 0; i < 3000 && !HasFatalFailure(); ++i) {
-        std::string text = maker.Document();
-        if (i % 3 == 1) {
-            text = maker.Mutate(text);
-        } else if (i % 3 == 2) {
-            text.resize(1 + text.size() * static_cast<std::size_t>(i % 10) / 10);
-        }
-        SCOPED_TRACE(text);
-        ExpectSameInParts(text, RandomCuts(rng, text.size()));
-    }
-}
-
-// Every cut of texts with each kind of token the parse steps over or fails on: one part
-// ending at each byte, and the text given one byte more at a time.
-TEST(LoaderDifferentialTest, TextsCutAtEveryByteGiveTheWholeTextsAnswers)
-{
-    const std::vector<std::string> texts = {
-        "<?xml version=\"1.0\" encoding=\"GB2312\"?><!DOCTYPE r [<!ENTITY e 'x'>]>"
-        "<!-- a > b --><ROOT><P Name=\"\xD6\xD0&amp;&#20013;\" ID='1'>text &lt; "
-        "<![CDATA[ <not/> ]]><Fields><Text><F FieldName=\"n\" FieldValue=\"v&quot;\"/>"
-        "</Text><Image><F FieldValue='i' FieldName='m'></F></Image></Fields>"
-        "<Study Name=\"s\"/></P><Later/></ROOT>",
-        "<ROOT><P a='1' a='2' b=\"x>y\" c = \"3\"><Q/></P></ROOT>",
-        "<ROOT><P><Q></P></ROOT>",
-        "<ROOT><P></ROOT>",
-        "<ROOT><P x=\"1\"",
-        "<ROOT/><ROOT/>",
-        "</ROOT>",
-        "just text",
-        "<ROOT><P Name=\"\xD6",
-        std::string("<ROOT><P Name=\"n\"/>\0<Q/></ROOT>", 32),
-    };
-    for (const std::string& text : texts) {
-        SCOPED_TRACE(text);
-        for (std::size_t cut = 1; cut <= text.size() && !HasFatalFailure(); ++cut) {
-            ExpectSameInParts(text, {cut});
-        }
-        std::vector<std::size_t> everyByte(text.size());
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            everyByte[i] = i + 1;
-        }
-        ExpectSameInParts(text, everyByte);
-    }
 }
 
 }  // namespace
